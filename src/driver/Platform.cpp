@@ -1,0 +1,49 @@
+#include "driver/Platform.h"
+
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <cstdio>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace pelkaforge {
+
+#ifdef _WIN32
+
+bool StatFile(const char* path, FileFacts& facts) {
+  struct _stat64 status {};
+  if (_stat64(path, &status) != 0) return false;
+  facts.size = status.st_size;
+  facts.is_regular = (status.st_mode & _S_IFMT) == _S_IFREG;
+  return true;
+}
+
+// The C runtime keeps descriptors 0 to 2 reserved even when the process was
+// started without standard handles, so a new file never takes their place.
+void KeepStandardStreamsOpen() {}
+
+#else
+
+bool StatFile(const char* path, FileFacts& facts) {
+  struct stat status {};
+  if (stat(path, &status) != 0) return false;
+  facts.size = status.st_size;
+  facts.is_regular = S_ISREG(status.st_mode);
+  return true;
+}
+
+void KeepStandardStreamsOpen() {
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1) continue;
+    // open returns the lowest free descriptor, which is this one. Should even
+    // /dev/null be missing, the stream stays closed and the run goes on.
+    open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+  }
+}
+
+#endif
+
+}  // namespace pelkaforge

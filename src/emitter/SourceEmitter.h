@@ -1,0 +1,56 @@
+#ifndef PELKAFORGE_EMITTER_SOURCEEMITTER_H_
+#define PELKAFORGE_EMITTER_SOURCEEMITTER_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "image/ImageReader.h"
+
+namespace pelkaforge {
+
+// Created in the current working directory; not configurable.
+constexpr const char* OutputFileName = "SecondaryMicroImage.c";
+
+constexpr int RowsPerBlock = 32;
+constexpr int BytesPerRow = 16;
+static_assert(RowsPerBlock * BytesPerRow == BlockSize);
+
+// Room for the text of one block: its comment line with the widest index
+// ("    // block -2147483648\n"), 32 rows of four spaces, 16 elements of six
+// characters and a line break, and two spare bytes that let FormatBlock
+// copy each element as one eight-byte word.
+constexpr std::size_t BlockTextCapacity = 25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 2;
+using BlockText = std::array<char, BlockTextCapacity>;
+
+// Refuses an input that is the output file under any name (a path, a hard or
+// symbolic link): creating the output would truncate the image.
+void RefuseOutputAsInput(const char* input_path);
+
+// Creates or truncates the output file for text writing.
+void OpenOutput();
+
+// The comment box and the include line.
+void WriteBanner();
+
+// A blank line, the array's declaration and its opening brace.
+void WriteArrayHead();
+
+// The block's comment line and its 32 rows, under its 0-based number.
+void WriteBlock(std::int32_t index, const Block& block);
+
+// The closing brace, the length in 256-byte units (twice block_count) and the
+// version.
+void WriteArrayTail(std::int32_t block_count, int version);
+
+// Flushes and closes the output, so that a failed write is never a success.
+void CloseOutput();
+
+// Writes the text WriteBlock emits for the block into text and returns its
+// length.
+std::size_t FormatBlock(std::int32_t index, const Block& block,
+                        BlockText& text);
+
+}  // namespace pelkaforge
+
+#endif  // PELKAFORGE_EMITTER_SOURCEEMITTER_H_

@@ -1,0 +1,20 @@
+#ifndef PELKAFORGE_IMAGE_IMAGEPADDER_H_
+#define PELKAFORGE_IMAGE_IMAGEPADDER_H_
+
+#include <cstdint>
+
+#include "image/ImageReader.h"
+
+namespace pelkaforge {
+
+// The value of every byte appended to complete a partial last block.
+constexpr std::uint8_t PadByte = 0xFF;
+
+// Warns, then appends PadByte to the file at path until its size is a
+// multiple of BlockSize, and counts the completed block in layout. The file
+// stays padded. Called only when layout.remainder is not zero.
+void PadImage(const char* path, ImageLayout& layout);
+
+}  // namespace pelkaforge
+
+#endif  // PELKAFORGE_IMAGE_IMAGEPADDER_H_

@@ -1,0 +1,56 @@
+#include "image/ImageReader.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "driver/Platform.h"
+#include "driver/ReportFailure.h"
+#include "image/ImagePadder.h"
+
+namespace pelkaforge {
+
+ImageLayout MeasureImage(const char* path) {
+  FileFacts facts{};
+  if (!StatFile(path, facts)) {
+    ReportFailure("Unable to stat file %s (%s)\n", path, std::strerror(errno));
+  }
+  // A directory, FIFO or device has no size to convert: /dev/zero never ends
+  // and a FIFO blocks the build.
+  if (!facts.is_regular) {
+    ReportFailure("Unable to convert file %s (not a regular file)\n", path);
+  }
+  if (facts.size > std::numeric_limits<std::int32_t>::max()) {
+    ReportFailure("Unable to convert file %s (larger than %d bytes)\n", path,
+                  std::numeric_limits<std::int32_t>::max());
+  }
+  const auto size = static_cast<std::int32_t>(facts.size);
+  return ImageLayout{size, size / BlockSize, size % BlockSize};
+}
+
+std::FILE* OpenImage(const char* path) {
+  std::FILE* input = std::fopen(path, "rb");
+  if (input == nullptr) {
+    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  }
+  return input;
+}
+
+bool NextBlock(std::FILE* input, Block& block) {
+  if (std::feof(input) != 0) return false;
+  const std::size_t got = std::fread(block.data(), 1, block.size(), input);
+  if (got < block.size() && std::ferror(input) != 0) {
+    const int reason = errno;
+    std::fclose(input);  // Only read from: its close cannot lose data.
+    ReportFailure("Unable to read file (%s)\n", std::strerror(reason));
+  }
+  if (got == 0) return false;
+  // Without this a short block would end in bytes of the block before it.
+  std::memset(block.data() + got, PadByte, block.size() - got);
+  return true;
+}
+
+int VersionByte(const Block& block) { return block[BlockSize - 1]; }
+
+}  // namespace pelkaforge

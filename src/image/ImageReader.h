@@ -1,0 +1,41 @@
+#ifndef PELKAFORGE_IMAGE_IMAGEREADER_H_
+#define PELKAFORGE_IMAGE_IMAGEREADER_H_
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+namespace pelkaforge {
+
+// The unit in which an image is padded, read and emitted.
+constexpr int BlockSize = 512;
+
+using Block = std::array<std::uint8_t, BlockSize>;
+
+// What measuring learns about the input. The padder raises block_count when
+// it completes a partial last block; size and remainder keep the measured
+// values.
+struct ImageLayout {
+  std::int32_t size;
+  std::int32_t block_count;
+  std::int32_t remainder;
+};
+
+// Measures the image at path without opening it. Refuses anything that is
+// not a regular file, and sizes that do not fit the layout's 32-bit count.
+ImageLayout MeasureImage(const char* path);
+
+// Opens the image for binary reading.
+std::FILE* OpenImage(const char* path);
+
+// Fills block with the next 512 bytes of the image and returns true, or
+// returns false at the end of the image, leaving block as it was. A short
+// block (the file shrank under the tool) has its unread tail set to 0xFF.
+bool NextBlock(std::FILE* input, Block& block);
+
+// The image's version: the last byte of the last block that was read.
+int VersionByte(const Block& block);
+
+}  // namespace pelkaforge
+
+#endif  // PELKAFORGE_IMAGE_IMAGEREADER_H_
