@@ -15,7 +15,8 @@ int RunImageConverter(int argc, char* argv[]) {
   KeepStandardStreamsOpen();
   // The usage line names the tool by this name, whatever it was started as.
   // Arguments after the input path are accepted and never looked at.
-  if (argc < 2) ReportFailure("usage: Pelkaforge <.bin filename> [ IO | EX ]\n");
+  if (argc < 2)
+    ReportFailure("usage: Pelkaforge <.bin filename> [ IO | EX ]\n");
   const char* input_path = argv[1];
 
   ImageLayout layout = MeasureImage(input_path);

@@ -43,8 +43,9 @@ constexpr std::array<ElementSlot, 256> MakeElementTable() {
   constexpr std::string_view HexDigits = "0123456789abcdef";
   std::array<ElementSlot, 256> table{};
   for (std::size_t value = 0; value < table.size(); ++value) {
-    table[value] = {'0', 'x', HexDigits[value / 16], HexDigits[value % 16],
-                    ',', ' ', ' ', ' '};
+    table[value] = {
+        '0', 'x', HexDigits[value / 16], HexDigits[value % 16], ',', ' ',
+        ' ', ' '};
   }
   return table;
 }
@@ -92,8 +93,7 @@ void OpenOutput() {
                   std::strerror(errno));
   }
   // Without its own buffer the stream keeps the library's small default one.
-  std::setvbuf(output.file, output.buffer.data(), _IOFBF,
-               output.buffer.size());
+  std::setvbuf(output.file, output.buffer.data(), _IOFBF, output.buffer.size());
 }
 
 void WriteBanner() { Emit(Banner); }

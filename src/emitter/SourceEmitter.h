@@ -20,7 +20,8 @@ static_assert(RowsPerBlock * BytesPerRow == BlockSize);
 // ("    // block -2147483648\n"), 32 rows of four spaces, 16 elements of six
 // characters and a line break, and two spare bytes that let FormatBlock
 // copy each element as one eight-byte word.
-constexpr std::size_t BlockTextCapacity = 25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 2;
+constexpr std::size_t BlockTextCapacity =
+    25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 2;
 using BlockText = std::array<char, BlockTextCapacity>;
 
 // Refuses an input that is the output file under any name (a path, a hard or

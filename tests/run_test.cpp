@@ -1,0 +1,320 @@
+// Whole runs of the built tool in private directories: what it prints, its
+// status, and what it leaves on disk.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/ToolRun.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace pelkaforge::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Usage = "usage: Pelkaforge <.bin filename> [ IO | EX ]\n";
+const std::string Warning =
+    "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
+    "boundry";
+const std::string OldOutput = "the output of an earlier run\n";
+
+enum class Output {
+  kAbsent,     // none before the run, none after
+  kOld,        // an earlier run's output, left as it was
+  kConverted,  // an earlier run's output, replaced by the input's conversion
+  kIsInput,    // the input under another name, left as it was
+  kUnchecked,  // not a file the run could change
+};
+
+enum class Needs { kNothing, kPosix, kNobody };
+
+struct RunCase {
+  std::string name;
+  std::size_t input_size;  // of "fw.bin", made before the run
+  std::vector<std::string> arguments;
+  std::string err;
+  int status;
+  Output output;
+  std::size_t pad = 0;  // 0xFF bytes the run must append to fw.bin
+  Needs needs = Needs::kNothing;
+  std::function<void(const fs::path& work)> setup = nullptr;
+  RunOptions options = {};
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RunCase& run, std::ostream* out) { *out << run.name; }
+
+std::string Refused(const std::string& path, const std::string& reason) {
+  return "Unable to convert file " + path + " (" + reason + ")\n";
+}
+const std::string IsOutput = "it is the output file SecondaryMicroImage.c";
+
+#ifndef _WIN32
+void MakeFifo(const fs::path& work) {
+  ASSERT_EQ(mkfifo((work / "pipe.bin").c_str(), 0644), 0);
+}
+#endif
+
+const std::vector<RunCase> RunCases = {
+    {"NoArgument", 1024, {}, Usage, 1, Output::kOld},
+    {"WholeBlocks", 1024, {"fw.bin"}, "", 0, Output::kConverted},
+    {"OneBlock", 512, {"fw.bin"}, "", 0, Output::kConverted},
+    {"ThreeBlocks", 1536, {"fw.bin"}, "", 0, Output::kConverted},
+    {"EmptyImage", 0, {"fw.bin"}, "", 0, Output::kConverted},
+    {"IOIgnored", 1024, {"fw.bin", "IO"}, "", 0, Output::kConverted},
+    {"EXIgnored", 1024, {"fw.bin", "EX"}, "", 0, Output::kConverted},
+    {"AnyWordsIgnored", 1024, {"fw.bin", "-h", "x"}, "", 0, Output::kConverted},
+    {"Pads1000", 1000, {"fw.bin"}, Warning, 0, Output::kConverted, 24},
+    {"Pads511", 511, {"fw.bin"}, Warning, 0, Output::kConverted, 1},
+    {"Pads513", 513, {"fw.bin"}, Warning, 0, Output::kConverted, 511},
+    {"Pads1", 1, {"fw.bin"}, Warning, 0, Output::kConverted, 511},
+    {"MissingInput",
+     1000,
+     {"missing.bin"},
+     "Unable to stat file missing.bin (No such file or directory)\n",
+     1,
+     Output::kOld},
+    {"Directory",
+     1000,
+     {"dir.bin"},
+     Refused("dir.bin", "not a regular file"),
+     1,
+     Output::kOld,
+     0,
+     Needs::kNothing,
+     [](const fs::path& work) { fs::create_directory(work / "dir.bin"); }},
+    {"TooLarge",
+     1000,
+     {"big.bin"},
+     Refused("big.bin", "larger than 2147483647 bytes"),
+     1,
+     Output::kOld,
+     0,
+     Needs::kNothing,
+     [](const fs::path& work) {
+       WriteFile(work / "big.bin", "");
+       fs::resize_file(work / "big.bin", std::uintmax_t{1} << 31);
+     }},
+    {"TooLargeAndPartial",
+     1000,
+     {"big.bin"},
+     Refused("big.bin", "larger than 2147483647 bytes"),
+     1,
+     Output::kOld,
+     0,
+     Needs::kNothing,
+     [](const fs::path& work) {
+       WriteFile(work / "big.bin", "");
+       fs::resize_file(work / "big.bin", (std::uintmax_t{1} << 32) + 1000);
+     }},
+    {"InputIsOutputByName",
+     1000,
+     {"SecondaryMicroImage.c"},
+     Refused("SecondaryMicroImage.c", IsOutput),
+     1,
+     Output::kIsInput,
+     0,
+     Needs::kNothing,
+     [](const fs::path& work) {
+       fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
+     }},
+    {"InputIsOutputByDotPath",
+     1000,
+     {"./SecondaryMicroImage.c"},
+     Refused("./SecondaryMicroImage.c", IsOutput),
+     1,
+     Output::kIsInput,
+     0,
+     Needs::kNothing,
+     [](const fs::path& work) {
+       fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
+     }},
+    {"InputIsOutputByHardLink",
+     1000,
+     {"fw.bin"},
+     Refused("fw.bin", IsOutput),
+     1,
+     Output::kIsInput,
+     0,
+     Needs::kPosix,
+     [](const fs::path& work) {
+       fs::create_hard_link(work / "fw.bin", work / "SecondaryMicroImage.c");
+     }},
+    {"OutputIsLinkToInput",
+     1000,
+     {"fw.bin"},
+     Refused("fw.bin", IsOutput),
+     1,
+     Output::kIsInput,
+     0,
+     Needs::kPosix,
+     [](const fs::path& work) {
+       fs::create_symlink("fw.bin", work / "SecondaryMicroImage.c");
+     }},
+    {"InputIsLinkToOutput",
+     1000,
+     {"link.bin"},
+     Refused("link.bin", IsOutput),
+     1,
+     Output::kIsInput,
+     0,
+     Needs::kPosix,
+     [](const fs::path& work) {
+       fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
+       fs::create_symlink("SecondaryMicroImage.c", work / "link.bin");
+     }},
+#ifndef _WIN32
+    {"Fifo",
+     1000,
+     {"pipe.bin"},
+     Refused("pipe.bin", "not a regular file"),
+     1,
+     Output::kOld,
+     0,
+     Needs::kPosix,
+     MakeFifo},
+    {"Device",
+     1000,
+     {"/dev/zero"},
+     Refused("/dev/zero", "not a regular file"),
+     1,
+     Output::kOld,
+     0,
+     Needs::kPosix},
+    {"ReadOnlyInputToPad",
+     1000,
+     {"fw.bin"},
+     Warning + "Unable to open file fw.bin (Permission denied)\n",
+     1,
+     Output::kOld,
+     0,
+     Needs::kNobody,
+     [](const fs::path& work) {
+       fs::permissions(work / "fw.bin", fs::perms::owner_read |
+                                            fs::perms::group_read |
+                                            fs::perms::others_read);
+     }},
+    {"UnreadableInput",
+     1024,
+     {"fw.bin"},
+     "Unable to open file fw.bin (Permission denied)\n",
+     1,
+     Output::kOld,
+     0,
+     Needs::kNobody,
+     [](const fs::path& work) {
+       fs::permissions(work / "fw.bin", fs::perms::owner_write);
+     }},
+    {"OutputNotCreatable",
+     1024,
+     {"fw.bin"},
+     "Unable to open file SecondaryMicroImage.c (Permission denied)\n",
+     1,
+     Output::kAbsent,
+     0,
+     Needs::kNobody,
+     [](const fs::path& work) {
+       fs::permissions(work, fs::perms::all & ~fs::perms::others_write);
+     }},
+    {"OutputDiskFull",
+     1024,
+     {"fw.bin"},
+     "Unable to write file SecondaryMicroImage.c (No space left on "
+     "device)\n",
+     1,
+     Output::kUnchecked,
+     0,
+     Needs::kPosix,
+     [](const fs::path& work) {
+       fs::create_symlink("/dev/full", work / "SecondaryMicroImage.c");
+     }},
+    {"PadWriteFails",
+     1000,
+     {"fw.bin"},
+     Warning + "Unable to write file fw.bin (File too large)\n",
+     1,
+     Output::kOld,
+     0,
+     Needs::kPosix,
+     nullptr,
+     RunOptions{.file_size_limit = 1000, .environment = {}}},
+#endif
+};
+
+class RunTest : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunTest, PrintsExitsAndLeavesFilesAsSpecified) {
+  const RunCase& run = GetParam();
+#ifdef _WIN32
+  if (run.needs != Needs::kNothing) GTEST_SKIP() << "needs a POSIX system";
+#endif
+  if (run.needs == Needs::kNobody && !CanRunAsNobody()) {
+    GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
+  }
+  TempDir directory;
+  const fs::path work = directory.work();
+  const std::string image = SampleBytes(run.input_size);
+  WriteFile(work / "fw.bin", image);
+  if (run.output == Output::kOld || run.output == Output::kConverted) {
+    WriteFile(work / "SecondaryMicroImage.c",
+              OldOutput + std::string(9000, 'x'));
+  }
+  if (run.setup) run.setup(work);
+  RunOptions options = run.options;
+  options.as_nobody = run.needs == Needs::kNobody;
+
+  const RunResult result = RunTool(directory, run.arguments, options);
+
+  EXPECT_EQ(result.err, run.err);
+  EXPECT_EQ(result.status, run.status);
+  EXPECT_EQ(result.out, "");
+  const std::string padded = image + std::string(run.pad, '\xff');
+  EXPECT_EQ(ReadFile(work / "fw.bin"), padded);
+  const fs::path output = work / "SecondaryMicroImage.c";
+  switch (run.output) {
+    case Output::kAbsent:
+      EXPECT_FALSE(fs::exists(output));
+      break;
+    case Output::kOld:
+      EXPECT_EQ(ReadFile(output), OldOutput + std::string(9000, 'x'));
+      break;
+    case Output::kConverted:
+      EXPECT_EQ(ReadFile(output), ExpectedSource(padded));
+      break;
+    case Output::kIsInput:
+      EXPECT_EQ(ReadFile(output), image);
+      break;
+    case Output::kUnchecked:
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, RunTest, ::testing::ValuesIn(RunCases),
+                         [](const ::testing::TestParamInfo<RunCase>& info) {
+                           return info.param.name;
+                         });
+
+TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
+  TempDir directory;
+  WriteFile(directory.work() / "fw.bin", SampleBytes(1000));
+  const RunResult first = RunTool(directory, {"fw.bin"});
+  const std::string first_output =
+      ReadFile(directory.work() / "SecondaryMicroImage.c");
+  const RunResult second = RunTool(directory, {"fw.bin"});
+
+  EXPECT_EQ(first.err, Warning);
+  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(second.status, 0);
+  EXPECT_EQ(fs::file_size(directory.work() / "fw.bin"), 1024U);
+  EXPECT_EQ(ReadFile(directory.work() / "SecondaryMicroImage.c"), first_output);
+}
+
+}  // namespace
+}  // namespace pelkaforge::testing

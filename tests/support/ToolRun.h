@@ -1,0 +1,70 @@
+#ifndef PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
+#define PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pelkaforge::testing {
+
+// A private directory under the system's temporary directory, removed with
+// everything in it when the object goes. The tool runs in work(); what it
+// prints is captured beside it, so it never lands among its files.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path work() const { return root_ / "work"; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+struct RunOptions {
+  // Runs the tool as an unprivileged user (uid and gid 65534), so that
+  // permission bits apply even when the tests run as root.
+  bool as_nobody = false;
+  // Starts the tool with descriptors 0, 1 and 2 closed.
+  bool close_standard_streams = false;
+  // Largest file the tool may write, in bytes; 0 for no limit.
+  long file_size_limit = 0;
+  // "NAME=value" entries added to the tool's environment.
+  std::vector<std::string> environment;
+};
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built tool in directory with the arguments after its name.
+RunResult RunTool(const TempDir& directory,
+                  const std::vector<std::string>& arguments,
+                  const RunOptions& options = {});
+
+// Whether RunOptions::as_nobody can work here: running as root with setpriv.
+bool CanRunAsNobody();
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Deterministic, patternless bytes: the same size and seed give the same.
+std::string SampleBytes(std::size_t size, unsigned seed = 1);
+
+// The platform's line end in a text stream: "\r\n" on Windows, "\n"
+// elsewhere.
+std::string TextLineEnd();
+
+// The exact text the tool must write for an image of whole blocks, made
+// independently of the tool's code (one printf per byte).
+std::string ExpectedSource(const std::string& image,
+                           const std::string& line_end = TextLineEnd());
+
+}  // namespace pelkaforge::testing
+
+#endif  // PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
