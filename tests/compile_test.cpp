@@ -35,10 +35,10 @@ TEST(GeneratedSourceTest, CompilesAsCAndHoldsThePaddedImage) {
   TempDir directory;
   const auto work = directory.work();
   const std::string image = SampleBytes(1300);
-  WriteFile(work / "fw.bin", image);
+  WriteBytes(work / "fw.bin", image);
   ASSERT_EQ(RunTool(directory, {"fw.bin"}).status, 0);
-  WriteFile(work / "Datatype.h", DatatypeHeader);
-  WriteFile(work / "check.c", CheckProgram);
+  WriteBytes(work / "Datatype.h", DatatypeHeader);
+  WriteBytes(work / "check.c", CheckProgram);
 
   const std::string command = "cd '" + work.string() + "' && '" +
                               PELKAFORGE_C_COMPILER +
@@ -46,8 +46,8 @@ TEST(GeneratedSourceTest, CompilesAsCAndHoldsThePaddedImage) {
                               "SecondaryMicroImage.c && ./check > figures.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
-  EXPECT_EQ(ReadFile(work / "array.bin"), image + std::string(236, '\xff'));
-  EXPECT_EQ(ReadFile(work / "figures.txt"), "6 255\n");
+  EXPECT_EQ(ReadBytes(work / "array.bin"), image + std::string(236, '\xff'));
+  EXPECT_EQ(ReadBytes(work / "figures.txt"), "6 255\n");
 }
 
 }  // namespace

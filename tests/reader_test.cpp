@@ -29,7 +29,7 @@ TEST_P(ReaderTest, DeliversBlocksInOrderAndTheLastByteAsVersion) {
   const std::string path = (directory.work() / "fw.bin").string();
   std::string image = SampleBytes(c.size);
   if (c.size % 512 == 0 && c.size > 0) image.back() = '\x07';
-  WriteFile(path, image);
+  WriteBytes(path, image);
 
   const ImageLayout layout = MeasureImage(path.c_str());
   EXPECT_EQ(layout.size, static_cast<std::int32_t>(c.size));

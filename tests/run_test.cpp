@@ -46,6 +46,7 @@ struct RunCase {
   Needs needs = Needs::kNothing;
   std::function<void(const fs::path& work)> setup = nullptr;
   RunOptions options = {};
+  std::u8string input_name = u8"fw.bin";  // where the image is made
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -99,7 +100,7 @@ const std::vector<RunCase> RunCases = {
      0,
      Needs::kNothing,
      [](const fs::path& work) {
-       WriteFile(work / "big.bin", "");
+       WriteBytes(work / "big.bin", "");
        fs::resize_file(work / "big.bin", std::uintmax_t{1} << 31);
      }},
     {"TooLargeAndPartial",
@@ -111,7 +112,7 @@ const std::vector<RunCase> RunCases = {
      0,
      Needs::kNothing,
      [](const fs::path& work) {
-       WriteFile(work / "big.bin", "");
+       WriteBytes(work / "big.bin", "");
        fs::resize_file(work / "big.bin", (std::uintmax_t{1} << 32) + 1000);
      }},
     {"InputIsOutputByName",
@@ -170,6 +171,13 @@ const std::vector<RunCase> RunCases = {
        fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
        fs::create_symlink("SecondaryMicroImage.c", work / "link.bin");
      }},
+    {"SpacesInPath", 1000, {"my image.bin"}, Warning, 0, Output::kConverted,
+     24, Needs::kNothing, nullptr, {}, u8"my image.bin"},
+    {"NonAsciiPath", 1024, {"pr\xc3\xbc" "fung.bin"}, "", 0, Output::kConverted,
+     0, Needs::kNothing, nullptr, {}, u8"pr\u00fcfung.bin"},
+    {"NonAsciiPathMissing", 1000, {"pr\xc3\xbc" "fung-1.bin"},
+     "Unable to stat file pr\xc3\xbc" "fung-1.bin (No such file or directory)\n",
+     1, Output::kOld},
 #ifndef _WIN32
     {"Fifo",
      1000,
@@ -261,9 +269,10 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsSpecified) {
   TempDir directory;
   const fs::path work = directory.work();
   const std::string image = SampleBytes(run.input_size);
-  WriteFile(work / "fw.bin", image);
+  const fs::path input = work / run.input_name;
+  WriteBytes(input, image);
   if (run.output == Output::kOld || run.output == Output::kConverted) {
-    WriteFile(work / "SecondaryMicroImage.c",
+    WriteBytes(work / "SecondaryMicroImage.c",
               OldOutput + std::string(9000, 'x'));
   }
   if (run.setup) run.setup(work);
@@ -276,20 +285,20 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsSpecified) {
   EXPECT_EQ(result.status, run.status);
   EXPECT_EQ(result.out, "");
   const std::string padded = image + std::string(run.pad, '\xff');
-  EXPECT_EQ(ReadFile(work / "fw.bin"), padded);
+  EXPECT_EQ(ReadBytes(input), padded);
   const fs::path output = work / "SecondaryMicroImage.c";
   switch (run.output) {
     case Output::kAbsent:
       EXPECT_FALSE(fs::exists(output));
       break;
     case Output::kOld:
-      EXPECT_EQ(ReadFile(output), OldOutput + std::string(9000, 'x'));
+      EXPECT_EQ(ReadBytes(output), OldOutput + std::string(9000, 'x'));
       break;
     case Output::kConverted:
-      EXPECT_EQ(ReadFile(output), ExpectedSource(padded));
+      EXPECT_EQ(ReadBytes(output), ExpectedSource(padded));
       break;
     case Output::kIsInput:
-      EXPECT_EQ(ReadFile(output), image);
+      EXPECT_EQ(ReadBytes(output), image);
       break;
     case Output::kUnchecked:
       break;
@@ -303,17 +312,17 @@ INSTANTIATE_TEST_SUITE_P(Runs, RunTest, ::testing::ValuesIn(RunCases),
 
 TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
   TempDir directory;
-  WriteFile(directory.work() / "fw.bin", SampleBytes(1000));
+  WriteBytes(directory.work() / "fw.bin", SampleBytes(1000));
   const RunResult first = RunTool(directory, {"fw.bin"});
   const std::string first_output =
-      ReadFile(directory.work() / "SecondaryMicroImage.c");
+      ReadBytes(directory.work() / "SecondaryMicroImage.c");
   const RunResult second = RunTool(directory, {"fw.bin"});
 
   EXPECT_EQ(first.err, Warning);
   EXPECT_EQ(second.err, "");
   EXPECT_EQ(second.status, 0);
   EXPECT_EQ(fs::file_size(directory.work() / "fw.bin"), 1024U);
-  EXPECT_EQ(ReadFile(directory.work() / "SecondaryMicroImage.c"), first_output);
+  EXPECT_EQ(ReadBytes(directory.work() / "SecondaryMicroImage.c"), first_output);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 namespace pelkaforge {
 
 int RunImageConverter(int argc, char* argv[]) {
-  KeepStandardStreamsOpen();
+  PrepareStandardStreams();
   // The usage line names the tool by this name, whatever it was started as.
   // Arguments after the input path are accepted and never looked at.
   if (argc < 2)

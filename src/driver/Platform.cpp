@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #else
 #include <fcntl.h>
@@ -23,7 +26,7 @@ bool StatFile(const char* path, FileFacts& facts) {
 
 // The C runtime keeps descriptors 0 to 2 reserved even when the process was
 // started without standard handles, so a new file never takes their place.
-void KeepStandardStreamsOpen() {}
+void PrepareStandardStreams() { _setmode(_fileno(stderr), _O_BINARY); }
 
 #else
 
@@ -35,7 +38,7 @@ bool StatFile(const char* path, FileFacts& facts) {
   return true;
 }
 
-void KeepStandardStreamsOpen() {
+void PrepareStandardStreams() {
   for (int descriptor = 0; descriptor <= 2; ++descriptor) {
     if (fcntl(descriptor, F_GETFD) != -1) continue;
     // open returns the lowest free descriptor, which is this one. Should even

@@ -17,10 +17,12 @@ struct FileFacts {
 // are) on the path. Returns false, with errno set, when stat fails.
 bool StatFile(const char* path, FileFacts& facts);
 
-// Makes sure descriptors 0, 1 and 2 are open before any file is opened, so
-// that neither the image nor the output can be handed descriptor 2 and
-// receive an error message meant for the error stream.
-void KeepStandardStreamsOpen();
+// Readies the standard streams before any file is opened. Descriptors 0, 1
+// and 2 are made sure to be open, so that neither the image nor the output
+// can be handed descriptor 2 and receive a message meant for the error
+// stream. On Windows the error stream is switched to binary mode, so that
+// messages are the same bytes there as elsewhere (no CR before each LF).
+void PrepareStandardStreams();
 
 }  // namespace pelkaforge
 

@@ -39,12 +39,12 @@ TempDir::~TempDir() {
   fs::remove_all(root_, ignored);
 }
 
-std::string ReadFile(const fs::path& path) {
+std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
+void WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(bytes.data(), static_cast<long>(bytes.size()));
 }
@@ -108,6 +108,85 @@ std::string ExpectedSource(const std::string& image,
 }
 
 #ifdef _WIN32
+
+bool CanRunAsNobody() { return false; }
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
+                                  static_cast<int>(utf8.size()), wide.data(),
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
+// Quotes one argument so that the C runtime's parser gives it back as it is.
+std::wstring Quoted(const std::wstring& argument) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+// The tool is built beside the test executables.
+fs::path ToolPath() {
+  std::wstring self(MAX_PATH, L'\0');
+  self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+  return fs::path(self).parent_path() / PELKAFORGE_TOOL_NAME;
+}
+
+HANDLE CreateCapture(const fs::path& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+RunResult RunTool(const TempDir& directory,
+                  const std::vector<std::string>& arguments,
+                  const RunOptions& /*options*/) {
+  const fs::path out_path = directory.root() / "stdout";
+  const fs::path err_path = directory.root() / "stderr";
+  std::wstring command_line = Quoted(ToolPath().wstring());
+  for (const std::string& argument : arguments) {
+    command_line += L" " + Quoted(Widen(argument));
+  }
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = INVALID_HANDLE_VALUE;
+  startup.hStdOutput = CreateCapture(out_path);
+  startup.hStdError = CreateCapture(err_path);
+  PROCESS_INFORMATION process{};
+  RunResult result;
+  if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0,
+                     nullptr, directory.work().c_str(), &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exit_code = 0;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    result.status = static_cast<int>(exit_code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(startup.hStdOutput);
+  CloseHandle(startup.hStdError);
+  result.out = ReadBytes(out_path);
+  result.err = ReadBytes(err_path);
+  return result;
+}
+
 #else
 
 bool CanRunAsNobody() {
@@ -165,8 +244,8 @@ RunResult RunTool(const TempDir& directory,
   RunResult result;
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
                                          : 128 + WTERMSIG(wait_status);
-  result.out = ReadFile(out_path);
-  result.err = ReadFile(err_path);
+  result.out = ReadBytes(out_path);
+  result.err = ReadBytes(err_path);
   return result;
 }
 

@@ -50,8 +50,8 @@ RunResult RunTool(const TempDir& directory,
 // Whether RunOptions::as_nobody can work here: running as root with setpriv.
 bool CanRunAsNobody();
 
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // Deterministic, patternless bytes: the same size and seed give the same.
 std::string SampleBytes(std::size_t size, unsigned seed = 1);
