@@ -55,7 +55,7 @@ class FormatBlockTest : public ::testing::TestWithParam<BlockCase> {};
 
 TEST_P(FormatBlockTest, WritesCommentThen32RowsOf16Elements) {
   const BlockCase& c = GetParam();
-  BlockText text;
+  std::array<char, BlockTextCapacity> text;
   const std::string formatted(text.data(), FormatBlock(c.index, c.block, text));
 
   ASSERT_EQ(formatted.substr(0, c.comment.size()), c.comment);
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, FormatBlockTest,
                          });
 
 TEST(FormatBlockTest, SixteenthRowOfCountingBlockEndsWithFf) {
-  BlockText text;
+  std::array<char, BlockTextCapacity> text;
   const std::string formatted(text.data(), FormatBlock(0, Counting(), text));
   const std::string row16 = formatted.substr(15 + 15 * 101, 101);
   EXPECT_EQ(row16.substr(row16.size() - 7), "0xff, \n");

@@ -42,7 +42,8 @@ TEST_P(ReaderTest, DeliversBlocksInOrderAndTheLastByteAsVersion) {
       image + std::string((512 - c.size % 512) % 512, '\xff');
   std::string delivered;
   Block block{};
-  std::FILE* input = OpenImage(path.c_str());
+  InputBuffer input_buffer;
+  std::FILE* input = OpenImage(path.c_str(), input_buffer);
   while (NextBlock(input, block)) {
     delivered.append(reinterpret_cast<const char*>(block.data()), block.size());
   }

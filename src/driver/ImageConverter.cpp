@@ -25,7 +25,8 @@ int RunImageConverter(int argc, char* argv[]) {
 
   // The input is opened first, so that a missing input never creates or
   // truncates an output file.
-  std::FILE* input = OpenImage(input_path);
+  InputBuffer input_buffer;
+  std::FILE* input = OpenImage(input_path, input_buffer);
   OpenOutput();
   WriteBanner();
   WriteArrayHead();

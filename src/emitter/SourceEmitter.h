@@ -1,9 +1,9 @@
 #ifndef PELKAFORGE_EMITTER_SOURCEEMITTER_H_
 #define PELKAFORGE_EMITTER_SOURCEEMITTER_H_
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "image/ImageReader.h"
 
@@ -18,11 +18,10 @@ static_assert(RowsPerBlock * BytesPerRow == BlockSize);
 
 // Room for the text of one block: its comment line with the widest index
 // ("    // block -2147483648\n"), 32 rows of four spaces, 16 elements of six
-// characters and a line break, and two spare bytes that let FormatBlock
-// copy each element as one eight-byte word.
+// characters and a line break, and four spare bytes that let FormatBlock
+// store each pair of elements as one 16-byte word.
 constexpr std::size_t BlockTextCapacity =
-    25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 2;
-using BlockText = std::array<char, BlockTextCapacity>;
+    25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 4;
 
 // Refuses an input that is the output file under any name (a path, a hard or
 // symbolic link): creating the output would truncate the image.
@@ -48,9 +47,9 @@ void WriteArrayTail(std::int32_t block_count, int version);
 void CloseOutput();
 
 // Writes the text WriteBlock emits for the block into text and returns its
-// length.
+// length, at most BlockTextCapacity - 4.
 std::size_t FormatBlock(std::int32_t index, const Block& block,
-                        BlockText& text);
+                        std::span<char, BlockTextCapacity> text);
 
 }  // namespace pelkaforge
 

@@ -29,11 +29,14 @@ ImageLayout MeasureImage(const char* path) {
   return ImageLayout{size, size / BlockSize, size % BlockSize};
 }
 
-std::FILE* OpenImage(const char* path) {
+std::FILE* OpenImage(const char* path, InputBuffer& stream_buffer) {
   std::FILE* input = std::fopen(path, "rb");
   if (input == nullptr) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
+  // Should this fail, the stream keeps its default buffer: slower, no less
+  // correct.
+  std::setvbuf(input, stream_buffer.data(), _IOFBF, stream_buffer.size());
   return input;
 }
 
@@ -47,7 +50,9 @@ bool NextBlock(std::FILE* input, Block& block) {
   }
   if (got == 0) return false;
   // Without this a short block would end in bytes of the block before it.
-  std::memset(block.data() + got, PadByte, block.size() - got);
+  if (got < block.size()) {
+    std::memset(block.data() + got, PadByte, block.size() - got);
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 #define PELKAFORGE_IMAGE_IMAGEREADER_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -25,8 +26,14 @@ struct ImageLayout {
 // not a regular file, and sizes that do not fit the layout's 32-bit count.
 ImageLayout MeasureImage(const char* path);
 
-// Opens the image for binary reading.
-std::FILE* OpenImage(const char* path);
+// The input stream's buffer, owned by the caller for as long as the stream
+// is open. Reading the image in large pieces keeps system calls few; the
+// image is still handed out one block at a time.
+constexpr std::size_t InputBufferSize = std::size_t{64} * 1024;
+using InputBuffer = std::array<char, InputBufferSize>;
+
+// Opens the image for binary reading, buffered in stream_buffer.
+std::FILE* OpenImage(const char* path, InputBuffer& stream_buffer);
 
 // Fills block with the next 512 bytes of the image and returns true, or
 // returns false at the end of the image, leaving block as it was. A short
