@@ -171,13 +171,37 @@ const std::vector<RunCase> RunCases = {
        fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
        fs::create_symlink("SecondaryMicroImage.c", work / "link.bin");
      }},
-    {"SpacesInPath", 1000, {"my image.bin"}, Warning, 0, Output::kConverted,
-     24, Needs::kNothing, nullptr, {}, u8"my image.bin"},
-    {"NonAsciiPath", 1024, {"pr\xc3\xbc" "fung.bin"}, "", 0, Output::kConverted,
-     0, Needs::kNothing, nullptr, {}, u8"pr\u00fcfung.bin"},
-    {"NonAsciiPathMissing", 1000, {"pr\xc3\xbc" "fung-1.bin"},
-     "Unable to stat file pr\xc3\xbc" "fung-1.bin (No such file or directory)\n",
-     1, Output::kOld},
+    {"SpacesInPath",
+     1000,
+     {"my image.bin"},
+     Warning,
+     0,
+     Output::kConverted,
+     24,
+     Needs::kNothing,
+     nullptr,
+     {},
+     u8"my image.bin"},
+    {"NonAsciiPath",
+     1024,
+     {"pr\xc3\xbc"
+      "fung.bin"},
+     "",
+     0,
+     Output::kConverted,
+     0,
+     Needs::kNothing,
+     nullptr,
+     {},
+     u8"pr\u00fcfung.bin"},
+    {"NonAsciiPathMissing",
+     1000,
+     {"pr\xc3\xbc"
+      "fung-1.bin"},
+     "Unable to stat file pr\xc3\xbc"
+     "fung-1.bin (No such file or directory)\n",
+     1,
+     Output::kOld},
 #ifndef _WIN32
     {"Fifo",
      1000,
@@ -273,7 +297,7 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsSpecified) {
   WriteBytes(input, image);
   if (run.output == Output::kOld || run.output == Output::kConverted) {
     WriteBytes(work / "SecondaryMicroImage.c",
-              OldOutput + std::string(9000, 'x'));
+               OldOutput + std::string(9000, 'x'));
   }
   if (run.setup) run.setup(work);
   RunOptions options = run.options;
@@ -322,8 +346,40 @@ TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
   EXPECT_EQ(second.err, "");
   EXPECT_EQ(second.status, 0);
   EXPECT_EQ(fs::file_size(directory.work() / "fw.bin"), 1024U);
-  EXPECT_EQ(ReadBytes(directory.work() / "SecondaryMicroImage.c"), first_output);
+  EXPECT_EQ(ReadBytes(directory.work() / "SecondaryMicroImage.c"),
+            first_output);
 }
+
+#ifdef PELKAFORGE_FAIL_FREAD_SHIM
+// A read that fails part way: the message names no file, and the output
+// keeps the banner, the head and every block read before the failure.
+class ReadFailureTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
+  const int blocks_read = GetParam();
+  TempDir directory;
+  const std::string image = SampleBytes(200 * 512);
+  WriteBytes(directory.work() / "fw.bin", image);
+  const RunOptions options{
+      .environment = {
+          std::string("LD_PRELOAD=") + PELKAFORGE_FAIL_FREAD_SHIM,
+          "PELKAFORGE_FAIL_FREAD=" + std::to_string(blocks_read + 1),
+          "ASAN_OPTIONS=verify_asan_link_order=0"}};
+
+  const RunResult result = RunTool(directory, {"fw.bin"}, options);
+
+  EXPECT_EQ(result.err, "Unable to read file (Input/output error)\n");
+  EXPECT_EQ(result.status, 1);
+  const std::string complete = ExpectedSource(
+      image.substr(0, static_cast<std::size_t>(blocks_read) * 512));
+  EXPECT_EQ(ReadBytes(directory.work() / "SecondaryMicroImage.c"),
+            complete.substr(0, complete.find("  };")));
+  EXPECT_EQ(ReadBytes(directory.work() / "fw.bin"), image);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlocksRead, ReadFailureTest,
+                         ::testing::Values(0, 1, 50, 199));
+#endif
 
 }  // namespace
 }  // namespace pelkaforge::testing
