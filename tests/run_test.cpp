@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct RunCase {
   Needs needs = Needs::kNothing;
   std::function<void(const fs::path& work)> setup = nullptr;
   RunOptions options = {};
-  std::u8string input_name = u8"fw.bin";  // where the image is made
+  fs::path input_name = "fw.bin";  // where the image is made
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -56,6 +57,13 @@ std::string Refused(const std::string& path, const std::string& reason) {
   return "Unable to convert file " + path + " (" + reason + ")\n";
 }
 const std::string IsOutput = "it is the output file SecondaryMicroImage.c";
+
+// "fw.bin" behind enough "./" to make a path of length characters, from 6 up.
+std::string LongPathToImage(std::size_t length) {
+  std::string path;
+  while (path.size() + 2 + 6 <= length) path += "./";
+  return path + std::string(length - path.size() - 6, '/') + "fw.bin";
+}
 
 #ifndef _WIN32
 void MakeFifo(const fs::path& work) {
@@ -202,7 +210,61 @@ const std::vector<RunCase> RunCases = {
      "fung-1.bin (No such file or directory)\n",
      1,
      Output::kOld},
+    // Started without standard streams: the warning goes nowhere, and the
+    // output file, opened after the streams were made sure to exist, holds
+    // only its text.
+    {"StandardStreamsClosed",
+     1000,
+     {"fw.bin"},
+     "",
+     0,
+     Output::kConverted,
+     24,
+     Needs::kNothing,
+     nullptr,
+     RunOptions{.as_nobody = false,
+                .closed_streams = {0, 1, 2},
+                .file_size_limit = 0,
+                .environment = {}}},
 #ifndef _WIN32
+    // The longest path a POSIX system resolves (4095 characters and the end
+    // of string) works; one more is refused before anything is touched.
+    {"PathOf4095Characters",
+     1000,
+     {LongPathToImage(4095)},
+     Warning,
+     0,
+     Output::kConverted,
+     24,
+     Needs::kPosix},
+    {"PathOf4096Characters",
+     1000,
+     {LongPathToImage(4096)},
+     "Unable to stat file " + LongPathToImage(4096) + " (File name too long)\n",
+     1,
+     Output::kOld,
+     0,
+     Needs::kPosix},
+    // Names are bytes there: one that is not UTF-8 is used and echoed as is.
+    {"PathNotUtf8",
+     1000,
+     {"\xff\xfe-image.bin"},
+     Warning,
+     0,
+     Output::kConverted,
+     24,
+     Needs::kPosix,
+     nullptr,
+     {},
+     "\xff\xfe-image.bin"},
+    {"PathNotUtf8Missing",
+     1000,
+     {"\xff\xfe-missing.bin"},
+     "Unable to stat file \xff\xfe-missing.bin (No such file or directory)\n",
+     1,
+     Output::kOld,
+     0,
+     Needs::kPosix},
     {"Fifo",
      1000,
      {"pipe.bin"},
@@ -276,7 +338,10 @@ const std::vector<RunCase> RunCases = {
      0,
      Needs::kPosix,
      nullptr,
-     RunOptions{.file_size_limit = 1000, .environment = {}}},
+     RunOptions{.as_nobody = false,
+                .closed_streams = {},
+                .file_size_limit = 1000,
+                .environment = {}}},
 #endif
 };
 
@@ -351,16 +416,33 @@ TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
 }
 
 #ifdef PELKAFORGE_FAIL_FREAD_SHIM
+struct ReadFailure {
+  int blocks_read;  // before the read that fails
+  std::vector<int> closed_streams;
+  std::string err;
+};
+
+void PrintTo(const ReadFailure& failure, std::ostream* out) {
+  *out << failure.blocks_read << " blocks read, "
+       << failure.closed_streams.size() << " streams closed";
+}
+
 // A read that fails part way: the message names no file, and the output
-// keeps the banner, the head and every block read before the failure.
-class ReadFailureTest : public ::testing::TestWithParam<int> {};
+// keeps the banner, the head and every block read before the failure. Run
+// without standard input and error, the image and the output would take
+// their descriptors, and the message would land in the output, were they
+// not reopened first.
+class ReadFailureTest : public ::testing::TestWithParam<ReadFailure> {};
 
 TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
-  const int blocks_read = GetParam();
+  const int blocks_read = GetParam().blocks_read;
   TempDir directory;
   const std::string image = SampleBytes(200 * 512);
   WriteBytes(directory.work() / "fw.bin", image);
   const RunOptions options{
+      .as_nobody = false,
+      .closed_streams = GetParam().closed_streams,
+      .file_size_limit = 0,
       .environment = {
           std::string("LD_PRELOAD=") + PELKAFORGE_FAIL_FREAD_SHIM,
           "PELKAFORGE_FAIL_FREAD=" + std::to_string(blocks_read + 1),
@@ -368,7 +450,7 @@ TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
 
   const RunResult result = RunTool(directory, {"fw.bin"}, options);
 
-  EXPECT_EQ(result.err, "Unable to read file (Input/output error)\n");
+  EXPECT_EQ(result.err, GetParam().err);
   EXPECT_EQ(result.status, 1);
   const std::string complete = ExpectedSource(
       image.substr(0, static_cast<std::size_t>(blocks_read) * 512));
@@ -377,8 +459,15 @@ TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
   EXPECT_EQ(ReadBytes(directory.work() / "fw.bin"), image);
 }
 
+const std::string ReadError = "Unable to read file (Input/output error)\n";
+
 INSTANTIATE_TEST_SUITE_P(BlocksRead, ReadFailureTest,
-                         ::testing::Values(0, 1, 50, 199));
+                         ::testing::Values(ReadFailure{0, {}, ReadError},
+                                           ReadFailure{1, {}, ReadError},
+                                           ReadFailure{50, {}, ReadError},
+                                           ReadFailure{199, {}, ReadError},
+                                           ReadFailure{50, {0, 2}, ""},
+                                           ReadFailure{50, {0, 1, 2}, ""}));
 #endif
 
 }  // namespace

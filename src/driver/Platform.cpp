@@ -10,6 +10,11 @@
 #else
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "driver/ReportFailure.h"
 #endif
 
 namespace pelkaforge {
@@ -41,9 +46,12 @@ bool StatFile(const char* path, FileFacts& facts) {
 void PrepareStandardStreams() {
   for (int descriptor = 0; descriptor <= 2; ++descriptor) {
     if (fcntl(descriptor, F_GETFD) != -1) continue;
-    // open returns the lowest free descriptor, which is this one. Should even
-    // /dev/null be missing, the stream stays closed and the run goes on.
-    open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY);
+    // open returns the lowest free descriptor, which is this one. Without it
+    // a file opened later could take the descriptor: the run stops instead.
+    if (open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY) == -1) {
+      ReportFailure("Unable to open file %s (%s)\n", "/dev/null",
+                    std::strerror(errno));
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "support/ToolRun.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -155,7 +156,7 @@ HANDLE CreateCapture(const fs::path& path) {
 
 RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
-                  const RunOptions& /*options*/) {
+                  const RunOptions& options) {
   const fs::path out_path = directory.root() / "stdout";
   const fs::path err_path = directory.root() / "stderr";
   std::wstring command_line = Quoted(ToolPath().wstring());
@@ -169,6 +170,14 @@ RunResult RunTool(const TempDir& directory,
   startup.hStdInput = INVALID_HANDLE_VALUE;
   startup.hStdOutput = CreateCapture(out_path);
   startup.hStdError = CreateCapture(err_path);
+  HANDLE* const standard[] = {&startup.hStdInput, &startup.hStdOutput,
+                              &startup.hStdError};
+  for (const int stream : options.closed_streams) {
+    if (*standard[stream] != INVALID_HANDLE_VALUE) {
+      CloseHandle(*standard[stream]);
+    }
+    *standard[stream] = INVALID_HANDLE_VALUE;
+  }
   PROCESS_INFORMATION process{};
   RunResult result;
   if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0,
@@ -193,6 +202,22 @@ bool CanRunAsNobody() {
   return geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
 }
 
+namespace {
+
+void AppendToolCommand(const RunOptions& options,
+                       std::vector<std::string>& command) {
+  const char* wrapper = std::getenv("PELKAFORGE_TOOL_WRAPPER");
+  // A wrapper such as valgrind cannot start without its standard streams.
+  if (wrapper != nullptr && options.closed_streams.empty()) {
+    std::istringstream words(wrapper);
+    for (std::string word; words >> word;) command.push_back(word);
+  }
+  const char* tool = std::getenv("PELKAFORGE_TOOL");
+  command.emplace_back(tool != nullptr ? tool : PELKAFORGE_TOOL_PATH);
+}
+
+}  // namespace
+
 RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
                   const RunOptions& options) {
@@ -204,7 +229,7 @@ RunResult RunTool(const TempDir& directory,
     command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                "--clear-groups"};
   }
-  command.push_back(PELKAFORGE_TOOL_PATH);
+  AppendToolCommand(options, command);
   command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : command) argv.push_back(word.data());
@@ -215,16 +240,11 @@ RunResult RunTool(const TempDir& directory,
   if (child == 0) {
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (options.close_standard_streams) {
-      close(0);
-      close(1);
-      close(2);
-    } else {
-      dup2(out, 1);
-      dup2(err, 2);
-    }
+    dup2(out, 1);
+    dup2(err, 2);
     close(out);
     close(err);
+    for (const int stream : options.closed_streams) close(stream);
     if (options.file_size_limit > 0) {
       // Exceeding the limit must fail the write with EFBIG, not kill.
       signal(SIGXFSZ, SIG_IGN);
@@ -235,7 +255,7 @@ RunResult RunTool(const TempDir& directory,
     for (const std::string& entry : options.environment) {
       putenv(const_cast<char*>(entry.c_str()));
     }
-    if (chdir(directory.work().c_str()) == 0) execv(argv[0], argv.data());
+    if (chdir(directory.work().c_str()) == 0) execvp(argv[0], argv.data());
     _exit(127);
   }
   int wait_status = 0;

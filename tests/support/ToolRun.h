@@ -28,8 +28,8 @@ struct RunOptions {
   // Runs the tool as an unprivileged user (uid and gid 65534), so that
   // permission bits apply even when the tests run as root.
   bool as_nobody = false;
-  // Starts the tool with descriptors 0, 1 and 2 closed.
-  bool close_standard_streams = false;
+  // Standard streams (0, 1, 2) the tool starts without.
+  std::vector<int> closed_streams;
   // Largest file the tool may write, in bytes; 0 for no limit.
   long file_size_limit = 0;
   // "NAME=value" entries added to the tool's environment.
@@ -42,7 +42,11 @@ struct RunResult {
   std::string err;
 };
 
-// Runs the built tool in directory with the arguments after its name.
+// Runs the built tool in directory with the arguments after its name. On
+// POSIX systems the environment can change what runs: PELKAFORGE_TOOL names
+// another build of the tool, PELKAFORGE_TOOL_WRAPPER a command (words
+// separated by spaces) that runs it, such as valgrind with its options,
+// unless a standard stream is to be closed.
 RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
                   const RunOptions& options = {});
