@@ -87,6 +87,7 @@ constexpr std::size_t OutputBufferSize = std::size_t{1} << 18;
 // for it but not yet written.
 struct OutputStream {
   std::FILE* file = nullptr;
+  bool flushed_at_exit = false;  // WritePendingAtExit is registered
   std::size_t pending = 0;
   std::array<char, OutputBufferSize> text;
 };
@@ -139,7 +140,10 @@ void OpenOutput() {
     ReportFailure("Unable to open file %s (%s)\n", OutputFileName,
                   std::strerror(errno));
   }
-  std::atexit(WritePendingAtExit);
+  // Once per process, however often a process converts.
+  if (!output.flushed_at_exit) {
+    output.flushed_at_exit = std::atexit(WritePendingAtExit) == 0;
+  }
 }
 
 void WriteBanner() { Emit(Banner); }
