@@ -58,6 +58,7 @@ std::string Refused(const std::string& path, const std::string& reason) {
 }
 const std::string IsOutput = "it is the output file SecondaryMicroImage.c";
 
+#ifndef _WIN32
 // "fw.bin" behind enough "./" to make a path of length characters, from 6 up.
 std::string LongPathToImage(std::size_t length) {
   std::string path;
@@ -65,7 +66,6 @@ std::string LongPathToImage(std::size_t length) {
   return path + std::string(length - path.size() - 6, '/') + "fw.bin";
 }
 
-#ifndef _WIN32
 void MakeFifo(const fs::path& work) {
   ASSERT_EQ(mkfifo((work / "pipe.bin").c_str(), 0644), 0);
 }
