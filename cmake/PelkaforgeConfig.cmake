@@ -1,0 +1,4 @@
+# The installed Pelkaforge: the imported executable Pelkaforge::Pelkaforge
+# and pelkaforge_add_image().
+include("${CMAKE_CURRENT_LIST_DIR}/PelkaforgeTargets.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/PelkaforgeAddImage.cmake")
