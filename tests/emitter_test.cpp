@@ -5,6 +5,7 @@
 #include <string>
 
 #include "emitter/SourceEmitter.h"
+#include "support/ExpectedSource.h"
 #include "support/ToolRun.h"
 
 namespace pelkaforge::testing {

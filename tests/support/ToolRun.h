@@ -60,15 +60,6 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 // Deterministic, patternless bytes: the same size and seed give the same.
 std::string SampleBytes(std::size_t size, unsigned seed = 1);
 
-// The platform's line end in a text stream: "\r\n" on Windows, "\n"
-// elsewhere.
-std::string TextLineEnd();
-
-// The exact text the tool must write for an image of whole blocks, made
-// independently of the tool's code (one printf per byte).
-std::string ExpectedSource(const std::string& image,
-                           const std::string& line_end = TextLineEnd());
-
 }  // namespace pelkaforge::testing
 
 #endif  // PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
