@@ -21,15 +21,17 @@ namespace {
 
 constexpr std::size_t LargestImage = 4 * 512 + 511;
 
-// The private directory the runs work in, removed when fuzzing ends.
+// The private directory the conversions run in, removed when fuzzing ends,
+// and the directory libFuzzer was started in, where it keeps its own files.
 std::filesystem::path work_directory;
+std::filesystem::path start_directory;
 
 void RemoveWorkDirectory() {
   std::error_code ignored;
   std::filesystem::remove_all(work_directory, ignored);
 }
 
-std::string ReadFile(const char* path) {
+std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -37,11 +39,10 @@ std::string ReadFile(const char* path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-  // The tool works in the current directory: make it a private one.
   char directory[] = "/tmp/pelkaforge-fuzz-XXXXXX";
   if (mkdtemp(directory) == nullptr) std::abort();
   work_directory = directory;
-  std::filesystem::current_path(work_directory);
+  start_directory = std::filesystem::current_path();
   std::atexit(RemoveWorkDirectory);
   return 0;
 }
@@ -50,24 +51,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   if (size > LargestImage) return -1;  // not added to the corpus
   const std::string image(reinterpret_cast<const char*>(data), size);
+  const std::filesystem::path input_path = work_directory / "fw.bin";
   {
-    std::ofstream out("fw.bin", std::ios::binary | std::ios::trunc);
+    std::ofstream out(input_path, std::ios::binary | std::ios::trunc);
     out.write(image.data(), static_cast<std::streamsize>(image.size()));
   }
 
+  // The tool writes into the current directory.
   char tool[] = "Pelkaforge";
   char input[] = "fw.bin";
   char* argv[] = {tool, input, nullptr};
-  if (pelkaforge::RunImageConverter(2, argv) != 0) std::abort();
+  std::filesystem::current_path(work_directory);
+  const int status = pelkaforge::RunImageConverter(2, argv);
+  std::filesystem::current_path(start_directory);
+  if (status != 0) std::abort();
 
-  const std::string padded = ReadFile("fw.bin");
+  const std::string padded = ReadFile(input_path);
   if (padded.size() % 512 != 0 || padded.size() < size ||
       padded.size() - size >= 512 ||
       std::string_view(padded).substr(0, size) != image ||
       padded.find_first_not_of('\xff', size) != std::string::npos) {
     std::abort();
   }
-  if (ReadFile("SecondaryMicroImage.c") !=
+  if (ReadFile(work_directory / "SecondaryMicroImage.c") !=
       pelkaforge::testing::ExpectedSource(padded, "\n")) {
     std::abort();
   }
