@@ -116,9 +116,15 @@ void WritePendingAtExit() {
   std::fwrite(output.text.data(), 1, output.pending, output.file);
 }
 
+// Where the next size characters of text go, after the pending ones, once
+// there is room for them.
+char* Reserve(std::size_t size) {
+  if (output.text.size() - output.pending < size) WritePending();
+  return output.text.data() + output.pending;
+}
+
 void Emit(std::string_view text) {
-  if (output.text.size() - output.pending < text.size()) WritePending();
-  std::memcpy(output.text.data() + output.pending, text.data(), text.size());
+  std::memcpy(Reserve(text.size()), text.data(), text.size());
   output.pending += text.size();
 }
 
@@ -176,11 +182,9 @@ std::size_t FormatBlock(std::int32_t index, const Block& block,
 }
 
 void WriteBlock(std::int32_t index, const Block& block) {
-  if (output.text.size() - output.pending < BlockTextCapacity) WritePending();
-  output.pending +=
-      FormatBlock(index, block,
-                  std::span<char, BlockTextCapacity>(
-                      output.text.data() + output.pending, BlockTextCapacity));
+  const std::span<char, BlockTextCapacity> text(Reserve(BlockTextCapacity),
+                                                BlockTextCapacity);
+  output.pending += FormatBlock(index, block, text);
 }
 
 void WriteArrayTail(std::int32_t block_count, int version) {
