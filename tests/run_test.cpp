@@ -212,9 +212,9 @@ const std::vector<RunCase> RunCases = {
      "fung-1.bin (No such file or directory)\n",
      1,
      Output::kOld},
-    // Started without standard streams: the warning goes nowhere, and the
-    // output file, opened after the streams were made sure to exist, holds
-    // only its text.
+    // Started without standard streams: the run still converts and pads,
+    // and the warning goes nowhere. (That no message can reach the output
+    // is checked by the read failures below.)
     {"StandardStreamsClosed",
      1000,
      {"fw.bin"},
