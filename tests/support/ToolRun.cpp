@@ -1,9 +1,11 @@
 #include "support/ToolRun.h"
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -40,14 +42,54 @@ TempDir::~TempDir() {
   fs::remove_all(root_, ignored);
 }
 
-std::string ReadBytes(const fs::path& path) {
+std::string ReadBytes(const fs::path& path, std::size_t at_most) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes;
+  std::array<char, std::size_t{1} << 16> chunk;
+  while (bytes.size() < at_most) {
+    in.read(chunk.data(), static_cast<std::streamsize>(
+                              std::min(chunk.size(), at_most - bytes.size())));
+    if (in.gcount() == 0) break;
+    bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
+  return bytes;
 }
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(bytes.data(), static_cast<long>(bytes.size()));
+}
+
+::testing::AssertionResult FileHolds(const fs::path& path,
+                                     const std::string& expected) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) {
+    return ::testing::AssertionFailure()
+           << path << ": " << error.message() << "; expected "
+           << expected.size() << " bytes";
+  }
+  if (size != expected.size()) {
+    return ::testing::AssertionFailure()
+           << path << " holds " << size << " bytes, not " << expected.size();
+  }
+  const std::string found = ReadBytes(path);
+  const auto [differs, _] =
+      std::mismatch(found.begin(), found.end(), expected.begin());
+  if (differs != found.end()) {
+    return ::testing::AssertionFailure()
+           << path << " differs from byte " << (differs - found.begin());
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// What a run printed, up to a size no correct run comes near.
+constexpr std::size_t CaptureLimit = std::size_t{1} << 20;
+
+RunResult RunTool(const TempDir& directory,
+                  const std::vector<std::string>& arguments,
+                  const RunOptions& options) {
+  return FinishTool(StartTool(directory, arguments, options));
 }
 
 std::string SampleBytes(std::size_t size, unsigned seed) {
@@ -103,11 +145,11 @@ HANDLE CreateCapture(const fs::path& path) {
 
 }  // namespace
 
-RunResult RunTool(const TempDir& directory,
-                  const std::vector<std::string>& arguments,
-                  const RunOptions& options) {
-  const fs::path out_path = directory.root() / "stdout";
-  const fs::path err_path = directory.root() / "stderr";
+StartedRun StartTool(const TempDir& directory,
+                     const std::vector<std::string>& arguments,
+                     const RunOptions& options) {
+  StartedRun run{0, directory.root() / "stdout", directory.root() / "stderr",
+                 options.time_limit_seconds};
   std::wstring command_line = Quoted(ToolPath().wstring());
   for (const std::string& argument : arguments) {
     command_line += L" " + Quoted(Widen(argument));
@@ -117,8 +159,8 @@ RunResult RunTool(const TempDir& directory,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = INVALID_HANDLE_VALUE;
-  startup.hStdOutput = CreateCapture(out_path);
-  startup.hStdError = CreateCapture(err_path);
+  startup.hStdOutput = CreateCapture(run.out_path);
+  startup.hStdError = CreateCapture(run.err_path);
   HANDLE* const standard[] = {&startup.hStdInput, &startup.hStdOutput,
                               &startup.hStdError};
   for (const int stream : options.closed_streams) {
@@ -128,20 +170,36 @@ RunResult RunTool(const TempDir& directory,
     *standard[stream] = INVALID_HANDLE_VALUE;
   }
   PROCESS_INFORMATION process{};
-  RunResult result;
   if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0,
                      nullptr, directory.work().c_str(), &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exit_code = 0;
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    result.status = static_cast<int>(exit_code);
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    run.process = reinterpret_cast<std::intptr_t>(process.hProcess);
+  } else {
+    ADD_FAILURE() << "could not start the tool";
   }
   CloseHandle(startup.hStdOutput);
   CloseHandle(startup.hStdError);
-  result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
+  return run;
+}
+
+RunResult FinishTool(const StartedRun& run) {
+  RunResult result;
+  const auto process = reinterpret_cast<HANDLE>(run.process);
+  if (process != nullptr) {
+    if (WaitForSingleObject(process, run.time_limit_seconds * 1000) ==
+        WAIT_TIMEOUT) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, INFINITE);
+      ADD_FAILURE() << "did not finish in " << run.time_limit_seconds << " s";
+    } else {
+      DWORD exit_code = 0;
+      GetExitCodeProcess(process, &exit_code);
+      result.status = static_cast<int>(exit_code);
+    }
+    CloseHandle(process);
+  }
+  result.out = ReadBytes(run.out_path, CaptureLimit);
+  result.err = ReadBytes(run.err_path, CaptureLimit);
   return result;
 }
 
@@ -167,11 +225,11 @@ void AppendToolCommand(const RunOptions& options,
 
 }  // namespace
 
-RunResult RunTool(const TempDir& directory,
-                  const std::vector<std::string>& arguments,
-                  const RunOptions& options) {
-  const fs::path out_path = directory.root() / "stdout";
-  const fs::path err_path = directory.root() / "stderr";
+StartedRun StartTool(const TempDir& directory,
+                     const std::vector<std::string>& arguments,
+                     const RunOptions& options) {
+  StartedRun run{0, directory.root() / "stdout", directory.root() / "stderr",
+                 options.time_limit_seconds};
 
   std::vector<std::string> command;
   if (options.as_nobody) {
@@ -187,8 +245,10 @@ RunResult RunTool(const TempDir& directory,
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child == 0) {
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out =
+        open(run.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err =
+        open(run.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(err, 2);
     close(out);
@@ -207,14 +267,31 @@ RunResult RunTool(const TempDir& directory,
     if (chdir(directory.work().c_str()) == 0) execvp(argv[0], argv.data());
     _exit(127);
   }
-  int wait_status = 0;
-  waitpid(child, &wait_status, 0);
+  run.process = child;
+  return run;
+}
 
+RunResult FinishTool(const StartedRun& run) {
+  const auto child = static_cast<pid_t>(run.process);
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::seconds(run.time_limit_seconds);
+  int wait_status = 0;
+  bool finished = waitpid(child, &wait_status, WNOHANG) == child;
+  while (!finished && std::chrono::steady_clock::now() < deadline) {
+    usleep(1000);
+    finished = waitpid(child, &wait_status, WNOHANG) == child;
+  }
   RunResult result;
-  result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
-                                         : 128 + WTERMSIG(wait_status);
-  result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
+  if (finished) {
+    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
+                                           : 128 + WTERMSIG(wait_status);
+  } else {
+    kill(child, SIGKILL);
+    waitpid(child, &wait_status, 0);
+    ADD_FAILURE() << "did not finish in " << run.time_limit_seconds << " s";
+  }
+  result.out = ReadBytes(run.out_path, CaptureLimit);
+  result.err = ReadBytes(run.err_path, CaptureLimit);
   return result;
 }
 

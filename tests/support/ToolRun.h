@@ -1,7 +1,11 @@
 #ifndef PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
 #define PELKAFORGE_TESTS_SUPPORT_TOOLRUN_H_
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -34,12 +38,23 @@ struct RunOptions {
   long file_size_limit = 0;
   // "NAME=value" entries added to the tool's environment.
   std::vector<std::string> environment;
+  // A run still going after this long is killed, and the test fails with
+  // "did not finish in N s": a broken tool fails the suite, never hangs it.
+  int time_limit_seconds = 30;
 };
 
 struct RunResult {
-  int status = -1;
+  int status = -1;  // -1 when the run was killed at its time limit
   std::string out;
   std::string err;
+};
+
+// A run of the tool that has been started and not yet waited for.
+struct StartedRun {
+  std::intptr_t process = 0;  // the process id, or on Windows its handle
+  std::filesystem::path out_path;
+  std::filesystem::path err_path;
+  int time_limit_seconds = 0;
 };
 
 // Runs the built tool in directory with the arguments after its name. On
@@ -51,11 +66,26 @@ RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
                   const RunOptions& options = {});
 
+// RunTool in two halves, for runs that must overlap: StartTool returns once
+// the tool has been started, FinishTool waits for it (up to its time limit).
+StartedRun StartTool(const TempDir& directory,
+                     const std::vector<std::string>& arguments,
+                     const RunOptions& options = {});
+RunResult FinishTool(const StartedRun& run);
+
 // Whether RunOptions::as_nobody can work here: running as root with setpriv.
 bool CanRunAsNobody();
 
-std::string ReadBytes(const std::filesystem::path& path);
+// The file's first at_most bytes (all of it by default).
+std::string ReadBytes(
+    const std::filesystem::path& path,
+    std::size_t at_most = std::numeric_limits<std::size_t>::max());
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Whether the file holds exactly these bytes. Sizes are compared first, so a
+// run that wrote far more than expected never has its file loaded.
+::testing::AssertionResult FileHolds(const std::filesystem::path& path,
+                                     const std::string& expected);
 
 // Deterministic, patternless bytes: the same size and seed give the same.
 std::string SampleBytes(std::size_t size, unsigned seed = 1);
