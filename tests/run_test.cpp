@@ -181,6 +181,18 @@ const std::vector<RunCase> RunCases = {
        fs::copy_file(work / "fw.bin", work / "SecondaryMicroImage.c");
        fs::create_symlink("SecondaryMicroImage.c", work / "link.bin");
      }},
+    // A file of the output's name in another folder is another file.
+    {"InputNamedAsOutputElsewhere",
+     1024,
+     {"sub/SecondaryMicroImage.c"},
+     "",
+     0,
+     Output::kConverted,
+     0,
+     Needs::kNothing,
+     nullptr,
+     {},
+     "sub/SecondaryMicroImage.c"},
     {"SpacesInPath",
      1000,
      {"my image.bin"},
@@ -376,6 +388,7 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   const fs::path work = directory.work();
   const std::string image = SampleBytes(run.input_size);
   const fs::path input = work / run.input_name;
+  fs::create_directories(input.parent_path());
   WriteBytes(input, image);
   if (run.output == Output::kOld || run.output == Output::kConverted) {
     WriteBytes(work / "SecondaryMicroImage.c",
@@ -430,6 +443,42 @@ TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
   EXPECT_EQ(fs::file_size(directory.work() / "fw.bin"), 1024U);
   EXPECT_TRUE(
       FileHolds(directory.work() / "SecondaryMicroImage.c", first_output));
+}
+
+// Two runs started together on one image that needs padding, each in a
+// folder of its own, as a parallel build starts them. Without the padding
+// lock about half of such pairs both pad, leaving the image 24 bytes too
+// long and both outputs wrong: so many pairs cannot all pass by chance.
+TEST(ConcurrentRunsTest, PadTheirSharedImageOnce) {
+  constexpr int Pairs = 100;
+  const std::string image = SampleBytes(1000);
+  const std::string padded = image + std::string(24, '\xff');
+  const std::string expected = ExpectedSource(padded);
+  int wrong_pairs = 0;
+  for (int pair = 0; pair < Pairs; ++pair) {
+    const TempDir shared;
+    const TempDir first;
+    const TempDir second;
+    const std::string path = (shared.work() / "fw.bin").string();
+    WriteBytes(path, image);
+    const StartedRun first_run = StartTool(first, {path});
+    const StartedRun second_run = StartTool(second, {path});
+    const RunResult results[] = {FinishTool(first_run), FinishTool(second_run)};
+    bool right = FileHolds(path, padded);
+    for (const RunResult& result : results) {
+      // A run that measured the image after the other padded it has nothing
+      // to warn about.
+      right = right && result.status == 0 &&
+              (result.err == Warning || result.err.empty());
+    }
+    for (const TempDir* run_directory : {&first, &second}) {
+      right =
+          right &&
+          FileHolds(run_directory->work() / "SecondaryMicroImage.c", expected);
+    }
+    wrong_pairs += right ? 0 : 1;
+  }
+  EXPECT_EQ(wrong_pairs, 0) << "of " << Pairs << " pairs";
 }
 
 // The LD_PRELOAD library that makes a chosen fread fail, built with glibc

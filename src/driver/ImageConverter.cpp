@@ -1,18 +1,25 @@
 #include "driver/ImageConverter.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
-#include "driver/Platform.h"
 #include "driver/ReportFailure.h"
 #include "emitter/SourceEmitter.h"
 #include "image/ImagePadder.h"
 #include "image/ImageReader.h"
+#include "platform/Platform.h"
 
 namespace pelkaforge {
 
 int RunImageConverter(int argc, char* argv[]) {
-  PrepareStandardStreams();
+  // Should a closed standard stream stay closed, a file opened later could
+  // take its descriptor and receive messages: the run stops instead.
+  if (!PrepareStandardStreams()) {
+    ReportFailure("Unable to open file %s (%s)\n", "/dev/null",
+                  std::strerror(errno));
+  }
   // The usage line names the tool by this name, whatever it was started as.
   // Arguments after the input path are accepted and never looked at.
   if (argc < 2)

@@ -8,12 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <span>
 #include <string_view>
-#include <system_error>
 
 #include "driver/ReportFailure.h"
+#include "platform/Platform.h"
 
 namespace pelkaforge {
 
@@ -131,10 +130,8 @@ void Emit(std::string_view text) {
 }  // namespace
 
 void RefuseOutputAsInput(const char* input_path) {
-  // Compares file identity, not names; an error (the output does not exist
-  // yet) means they are not the same file.
-  std::error_code error;
-  if (std::filesystem::equivalent(input_path, OutputFileName, error)) {
+  // File identity, not names: an output that does not exist yet is no image.
+  if (SameFile(input_path, OutputFileName)) {
     ReportFailure("Unable to convert file %s (it is the output file %s)\n",
                   input_path, OutputFileName);
   }

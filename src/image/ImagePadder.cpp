@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/ReportFailure.h"
+#include "platform/Platform.h"
 
 namespace pelkaforge {
 
@@ -15,18 +16,31 @@ void PadImage(const char* path, ImageLayout& layout) {
       "boundry",
       stderr);
 
-  const std::int32_t pad_count = BlockSize - layout.remainder;
   std::FILE* append = std::fopen(path, "ab");
   if (append == nullptr) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
-  for (std::int32_t written = 0; written < pad_count; ++written) {
+  // Another run may be padding the same image right now. Under the lock the
+  // size is taken again, and only what completes the last block of that size
+  // is appended: nothing, when the other run has padded it already.
+  AcquireFileLock(append);
+  std::int64_t size = 0;
+  if (!OpenFileSize(append, size)) {
+    ReportFailure("Unable to stat file %s (%s)\n", path, std::strerror(errno));
+  }
+  const std::int64_t pad_count = (BlockSize - size % BlockSize) % BlockSize;
+  for (std::int64_t written = 0; written < pad_count; ++written) {
     if (std::fputc(PadByte, append) == EOF) {
       ReportFailure("Unable to write file %s (%s)\n", path,
                     std::strerror(errno));
     }
   }
-  // The bytes reach the file at the close, so a full disk shows here.
+  // The bytes reach the file at this flush (a full disk shows here), while
+  // the lock is held, so that a run waiting for it finds them all there.
+  if (std::fflush(append) != 0) {
+    ReportFailure("Unable to write file %s (%s)\n", path, std::strerror(errno));
+  }
+  ReleaseFileLock(append);
   if (std::fclose(append) != 0) {
     ReportFailure("Unable to write file %s (%s)\n", path, std::strerror(errno));
   }

@@ -12,7 +12,9 @@ constexpr std::uint8_t PadByte = 0xFF;
 
 // Warns, then appends PadByte to the file at path until its size is a
 // multiple of BlockSize, and counts the completed block in layout. The file
-// stays padded. Called only when layout.remainder is not zero.
+// stays padded. Called only when layout.remainder is not zero. Runs that pad
+// one file at the same time take turns: the size is taken again under a lock,
+// so the file is padded once, whoever comes first.
 void PadImage(const char* path, ImageLayout& layout);
 
 }  // namespace pelkaforge

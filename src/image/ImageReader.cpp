@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/Platform.h"
 #include "driver/ReportFailure.h"
 #include "image/ImagePadder.h"
+#include "platform/Platform.h"
 
 namespace pelkaforge {
 

@@ -1,0 +1,49 @@
+#ifndef PELKAFORGE_PLATFORM_PLATFORM_H_
+#define PELKAFORGE_PLATFORM_PLATFORM_H_
+
+#include <cstdint>
+#include <cstdio>
+
+// Everything that differs between POSIX systems and Windows lives behind
+// these functions, one source file a system; the rest of the tool uses only
+// the C library's streams. None of them reports a failure itself: each says
+// whether it worked, with errno set where the caller reports it.
+namespace pelkaforge {
+
+// What the tool needs to know about a path before opening it.
+struct FileFacts {
+  std::int64_t size;
+  bool is_regular;
+};
+
+// Calls stat (its 64-bit form, so that sizes beyond 2 GiB are seen as they
+// are) on the path. Returns false, with errno set, when stat fails.
+bool StatFile(const char* path, FileFacts& facts);
+
+// The size of an open file. Returns false, with errno set, on failure.
+bool OpenFileSize(std::FILE* file, std::int64_t& size);
+
+// Whether the two paths name one file, under any names or links: the same
+// device and file number. False when either cannot be examined (the second
+// does not exist yet, say).
+bool SameFile(const char* first, const char* second);
+
+// Waits for an exclusive lock on the open file, which every run of the tool
+// takes before it pads that file, and holds it until ReleaseFileLock or the
+// file's close. Where the file system offers no locking (some network file
+// systems) it returns without one, and the caller goes on as when alone.
+void AcquireFileLock(std::FILE* file);
+void ReleaseFileLock(std::FILE* file);
+
+// Readies the standard streams before any file is opened. Descriptors 0, 1
+// and 2 are made sure to be open, so that neither the image nor the output
+// can be handed descriptor 2 and receive a message meant for the error
+// stream; returns false, with errno set, when /dev/null cannot be opened in
+// the place of a closed one. On Windows the error stream is switched to
+// binary mode, so that messages are the same bytes there as elsewhere (no CR
+// before each LF).
+bool PrepareStandardStreams();
+
+}  // namespace pelkaforge
+
+#endif  // PELKAFORGE_PLATFORM_PLATFORM_H_

@@ -1,0 +1,55 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Platform.h"
+
+namespace pelkaforge {
+
+bool StatFile(const char* path, FileFacts& facts) {
+  struct stat status {};
+  if (stat(path, &status) != 0) return false;
+  facts.size = status.st_size;
+  facts.is_regular = S_ISREG(status.st_mode);
+  return true;
+}
+
+bool OpenFileSize(std::FILE* file, std::int64_t& size) {
+  struct stat status {};
+  if (fstat(fileno(file), &status) != 0) return false;
+  size = status.st_size;
+  return true;
+}
+
+bool SameFile(const char* first, const char* second) {
+  struct stat first_status {};
+  struct stat second_status {};
+  return stat(first, &first_status) == 0 && stat(second, &second_status) == 0 &&
+         first_status.st_dev == second_status.st_dev &&
+         first_status.st_ino == second_status.st_ino;
+}
+
+void AcquireFileLock(std::FILE* file) {
+  // Any failure but an interruption means no locking here (ENOLCK,
+  // EOPNOTSUPP and the like).
+  while (flock(fileno(file), LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+void ReleaseFileLock(std::FILE* file) { flock(fileno(file), LOCK_UN); }
+
+bool PrepareStandardStreams() {
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1) continue;
+    // open returns the lowest free descriptor, which is this one.
+    if (open("/dev/null", descriptor == 0 ? O_RDONLY : O_WRONLY) == -1) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace pelkaforge

@@ -1,0 +1,82 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "platform/Platform.h"
+
+namespace pelkaforge {
+
+namespace {
+
+HANDLE OsHandle(std::FILE* file) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+// Windows locks bytes, and a locked byte cannot be read by anyone else: a
+// byte far past any image's end serves as the lock, so that another run can
+// go on reading the image while this one holds it.
+OVERLAPPED LockedByte() {
+  OVERLAPPED where{};
+  where.OffsetHigh = 0x7FFFFFFF;
+  return where;
+}
+
+}  // namespace
+
+bool StatFile(const char* path, FileFacts& facts) {
+  struct _stat64 status {};
+  if (_stat64(path, &status) != 0) return false;
+  facts.size = status.st_size;
+  facts.is_regular = (status.st_mode & _S_IFMT) == _S_IFREG;
+  return true;
+}
+
+bool OpenFileSize(std::FILE* file, std::int64_t& size) {
+  struct _stat64 status {};
+  if (_fstat64(_fileno(file), &status) != 0) return false;
+  size = status.st_size;
+  return true;
+}
+
+bool SameFile(const char* first, const char* second) {
+  // Opened for no access at all, only to ask for the file's identity; the
+  // sharing flags let it coexist with any other open.
+  HANDLE handles[2];
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const char* paths[] = {first, second};
+  bool known = true;
+  for (int i = 0; i < 2; ++i) {
+    handles[i] = CreateFileA(
+        paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    known = known && handles[i] != INVALID_HANDLE_VALUE &&
+            GetFileInformationByHandle(handles[i], &info[i]) != 0;
+  }
+  for (HANDLE handle : handles) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  return known &&
+         info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+void AcquireFileLock(std::FILE* file) {
+  OVERLAPPED where = LockedByte();
+  LockFileEx(OsHandle(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where);
+}
+
+void ReleaseFileLock(std::FILE* file) {
+  OVERLAPPED where = LockedByte();
+  UnlockFileEx(OsHandle(file), 0, 1, 0, &where);
+}
+
+// The C runtime keeps descriptors 0 to 2 reserved even when the process was
+// started without standard handles, so a new file never takes their place.
+bool PrepareStandardStreams() {
+  _setmode(_fileno(stderr), _O_BINARY);
+  return true;
+}
+
+}  // namespace pelkaforge
