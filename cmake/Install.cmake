@@ -24,6 +24,7 @@ write_basic_package_version_file(
   ${CMAKE_CURRENT_BINARY_DIR}/PelkaforgeConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES cmake/PelkaforgeConfig.cmake cmake/PelkaforgeAddImage.cmake
+              cmake/PelkaforgeRunImage.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/PelkaforgeConfigVersion.cmake
         DESTINATION ${PELKAFORGE_PACKAGE_DIR})
 

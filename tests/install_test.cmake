@@ -1,9 +1,11 @@
 # Installs the built tool into a fresh prefix and builds examples/firmware,
-# copied, against it the two ways a firmware project takes Pelkaforge in:
-# found installed (find_package) and built alongside (add_subdirectory).
-# Each time both programs must print their images' figures, the images and
-# the example's folder must stay as they were, and a changed image must be
-# converted again.
+# copied, against it the ways a firmware project takes Pelkaforge in: found
+# installed (find_package) with each generator the machine has, built
+# alongside (add_subdirectory). The installed builds run as an ordinary user (when the test
+# runs as root, as the unprivileged user 65534), with the example's images
+# read-only, as firmware trees often hold them. Each time both programs must
+# print their images' figures, the example's folder must stay as it was,
+# modes included, and a replaced image must be converted again.
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P install_test.cmake
@@ -17,6 +19,12 @@ function(run)
   endif()
 endfunction()
 
+# Runs the command as the ordinary user; root's permissions would hide what
+# read-only images do.
+function(run_as_user)
+  run(${as_user} ${ARGV})
+endfunction()
+
 function(expect_output program expected)
   execute_process(COMMAND ${program} OUTPUT_VARIABLE out RESULT_VARIABLE status)
   if(NOT status EQUAL 0 OR NOT out STREQUAL "${expected}\n")
@@ -25,38 +33,71 @@ function(expect_output program expected)
   endif()
 endfunction()
 
-function(expect_same_files directory reference)
-  file(GLOB_RECURSE found RELATIVE ${directory} ${directory}/*)
+# The example's folder holds what the repository's does, byte for byte, and
+# its images are still read-only.
+function(expect_example_unchanged)
+  file(GLOB_RECURSE found RELATIVE ${example} ${example}/*)
   file(GLOB_RECURSE expected RELATIVE ${reference} ${reference}/*)
   if(NOT found STREQUAL expected)
-    message(FATAL_ERROR "${directory} holds ${found}, not ${expected}")
+    message(FATAL_ERROR "${example} holds ${found}, not ${expected}")
   endif()
   foreach(name IN LISTS expected)
-    file(SHA256 ${directory}/${name} found_hash)
+    file(SHA256 ${example}/${name} found_hash)
     file(SHA256 ${reference}/${name} expected_hash)
     if(NOT found_hash STREQUAL expected_hash)
-      message(FATAL_ERROR "the build changed ${directory}/${name}")
+      message(FATAL_ERROR "the build changed ${example}/${name}")
+    endif()
+  endforeach()
+  foreach(image IN LISTS images)
+    execute_process(COMMAND stat -c %a ${example}/${image}
+                    OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT mode STREQUAL "444")
+      message(FATAL_ERROR "the build made ${image} mode ${mode}, not 444")
     endif()
   endforeach()
 endfunction()
 
-# Builds the example into build (its programs in programs), checks them and
-# the example's folder, then gives app a new image and checks it follows.
-function(check_example build programs)
-  run(${CMAKE_COMMAND} --build ${build})
-  expect_output(${programs}/app "image: 1536 bytes, version 7")
-  expect_output(${programs}/updater "image: 1024 bytes, version 255")
-  expect_same_files(${example} ${SOURCE_DIR}/examples/firmware)
-
-  file(COPY_FILE ${SOURCE_DIR}/examples/blinky.bin ${example}/app.bin)
-  file(TOUCH ${example}/app.bin)
-  run(${CMAKE_COMMAND} --build ${build})
-  expect_output(${programs}/app "image: 1024 bytes, version 3")
-  file(COPY_FILE ${SOURCE_DIR}/examples/firmware/app.bin ${example}/app.bin)
+function(set_image image content)
+  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ OWNER_WRITE)
+  file(COPY_FILE ${content} ${example}/${image})
+  file(TOUCH ${example}/${image})
+  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
 endfunction()
 
-file(REMOVE_RECURSE ${WORK})
-set(prefix ${WORK}/prefix)
+# Builds with the given command (a build directory's or make's), checks both
+# programs in programs and the example's folder, then gives app a new,
+# still read-only image and checks that app follows.
+function(check_example programs)
+  set(build ${ARGN})
+  run_as_user(${build})
+  expect_output(${programs}/app "image: 1536 bytes, version 7")
+  expect_output(${programs}/updater "image: 1024 bytes, version 255")
+  expect_example_unchanged()
+
+  set_image(app.bin ${SOURCE_DIR}/examples/blinky.bin)
+  run_as_user(${build})
+  expect_output(${programs}/app "image: 1024 bytes, version 3")
+  set_image(app.bin ${reference}/app.bin)
+  expect_example_unchanged()
+endfunction()
+
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(uid STREQUAL "0")
+  set(as_user setpriv --reuid=65534 --regid=65534 --clear-groups)
+endif()
+
+# Everything the ordinary user touches lives in a folder it can reach
+# whatever the path to the build tree.
+string(SHA1 work_id "${WORK}")
+set(user_work /tmp/pelkaforge-install-test-${work_id})
+file(REMOVE_RECURSE ${WORK} ${user_work})
+file(MAKE_DIRECTORY ${user_work})
+file(CHMOD ${user_work} DIRECTORY_PERMISSIONS
+     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE GROUP_EXECUTE
+     WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+
+set(prefix ${user_work}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(installed
     bin/Pelkaforge${CMAKE_EXECUTABLE_SUFFIX}
@@ -66,19 +107,37 @@ foreach(installed
     share/doc/pelkaforge/copyright
     lib/cmake/Pelkaforge/PelkaforgeConfig.cmake
     lib/cmake/Pelkaforge/PelkaforgeConfigVersion.cmake
-    lib/cmake/Pelkaforge/PelkaforgeAddImage.cmake)
+    lib/cmake/Pelkaforge/PelkaforgeAddImage.cmake
+    lib/cmake/Pelkaforge/PelkaforgeRunImage.cmake)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
 
-set(example ${WORK}/example)
-file(COPY ${SOURCE_DIR}/examples/firmware/ DESTINATION ${example})
+set(reference ${SOURCE_DIR}/examples/firmware)
+set(example ${user_work}/example)
+set(images app.bin images/updater.bin)
+file(COPY ${reference}/ DESTINATION ${example})
+foreach(image IN LISTS images)
+  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+endforeach()
 
-run(${CMAKE_COMMAND} -S ${example} -B ${WORK}/found
-    -DCMAKE_PREFIX_PATH=${prefix})
-check_example(${WORK}/found ${WORK}/found)
+set(generators "Unix Makefiles")
+find_program(ninja ninja)
+if(ninja)
+  list(APPEND generators Ninja)
+endif()
+foreach(generator IN LISTS generators)
+  string(MAKE_C_IDENTIFIER "${generator}" name)
+  set(build ${user_work}/found-${name})
+  run_as_user(${CMAKE_COMMAND} -S ${example} -B ${build} -G ${generator}
+              -DCMAKE_PREFIX_PATH=${prefix})
+  check_example(${build} ${CMAKE_COMMAND} --build ${build})
+endforeach()
 
+# Built alongside, as root: the repository may lie where the ordinary user
+# cannot read it.
+set(as_user "")
 file(WRITE ${WORK}/alongside/CMakeLists.txt "\
 cmake_minimum_required(VERSION 3.25)
 project(Alongside LANGUAGES C CXX)
@@ -86,4 +145,27 @@ add_subdirectory(\"${SOURCE_DIR}\" pelkaforge)
 add_subdirectory(\"${example}\" firmware)
 ")
 run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build)
-check_example(${WORK}/alongside-build ${WORK}/alongside-build/firmware)
+check_example(${WORK}/alongside-build/firmware
+              ${CMAKE_COMMAND} --build ${WORK}/alongside-build)
+
+# A second image for one target stops configuration with a message that
+# says why.
+file(WRITE ${WORK}/two-images/CMakeLists.txt "\
+cmake_minimum_required(VERSION 3.25)
+project(TwoImages LANGUAGES C)
+find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+add_library(images STATIC)
+pelkaforge_add_image(images \"${example}/app.bin\")
+pelkaforge_add_image(images \"${example}/images/updater.bin\")
+")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -S ${WORK}/two-images -B ${WORK}/two-images-build
+          -DCMAKE_PREFIX_PATH=${prefix}
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+string(REGEX REPLACE "[ \n]+" " " out "${out}")
+if(status EQUAL 0 OR NOT out MATCHES
+   "pelkaforge_add_image: target images already holds the image .*/app.bin, so it cannot also hold .*/updater.bin.* one target holds one image")
+  message(FATAL_ERROR "a second image for one target: status ${status}\n${out}")
+endif()
+
+file(REMOVE_RECURSE ${user_work})

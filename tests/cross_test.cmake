@@ -1,0 +1,102 @@
+# Cross-compiles the images of examples/firmware for an ARM microcontroller
+# with an ordinary embedded toolchain file (arm-none-eabi-gcc, C only, every
+# package looked for in the target's sysroot), the two ways a firmware
+# project takes Pelkaforge in: found installed, and this repository added
+# with add_subdirectory, which must build the tool for the build machine.
+# Only the image libraries are built (no program: that would need a linker
+# script). Each image's object must hold exactly the padded image, and the
+# example's images must stay as they were.
+#
+#   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
+#         -P cross_test.cmake
+cmake_minimum_required(VERSION 3.25)
+
+find_program(cross_gcc arm-none-eabi-gcc)
+find_program(cross_ar arm-none-eabi-ar)
+find_program(cross_objcopy arm-none-eabi-objcopy)
+if(NOT cross_gcc OR NOT cross_ar OR NOT cross_objcopy)
+  message("SKIPPED: needs arm-none-eabi-gcc and its binutils "
+          "(Debian's gcc-arm-none-eabi)")
+  return()
+endif()
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE status
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed (${status}): ${ARGV}\n${out}")
+  endif()
+endfunction()
+
+# The array in the image library's object: its read-only data.
+function(expect_image library image_file padded_size)
+  set(objects ${WORK}/objects)
+  file(REMOVE_RECURSE ${objects})
+  file(MAKE_DIRECTORY ${objects})
+  execute_process(COMMAND ${cross_ar} t ${library} OUTPUT_VARIABLE members
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT members MATCHES "^SecondaryMicroImage\\.c\\.obj?$")
+    message(FATAL_ERROR "${library} holds '${members}'")
+  endif()
+  run(${cross_ar} x ${library} ${members} WORKING_DIRECTORY ${objects})
+  run(${cross_objcopy} -O binary --only-section=.rodata
+      ${objects}/${members} ${objects}/array.bin)
+
+  file(READ ${image_file} image HEX)
+  file(SIZE ${image_file} size)
+  math(EXPR pad "${padded_size} - ${size}")
+  string(REPEAT "ff" ${pad} padding)
+  file(READ ${objects}/array.bin array HEX)
+  if(NOT array STREQUAL "${image}${padding}")
+    message(FATAL_ERROR "${library}: the array is not ${image_file} "
+                        "padded to ${padded_size} bytes")
+  endif()
+endfunction()
+
+function(check_cross_build build libraries)
+  run(${CMAKE_COMMAND} --build ${build} --target app_image updater_image)
+  expect_image(${libraries}/libapp_image.a ${example}/app.bin 1536)
+  expect_image(${libraries}/libupdater_image.a
+               ${example}/images/updater.bin 1024)
+  foreach(image app.bin images/updater.bin)
+    file(SHA256 ${example}/${image} found)
+    file(SHA256 ${SOURCE_DIR}/examples/firmware/${image} expected)
+    if(NOT found STREQUAL expected)
+      message(FATAL_ERROR "the build changed ${image}")
+    endif()
+  endforeach()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+set(prefix ${WORK}/prefix)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+set(example ${WORK}/example)
+file(COPY ${SOURCE_DIR}/examples/firmware/ DESTINATION ${example})
+
+set(toolchain ${WORK}/arm-none-eabi.cmake)
+file(WRITE ${toolchain} "\
+set(CMAKE_SYSTEM_NAME Generic)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+set(CMAKE_C_COMPILER arm-none-eabi-gcc)
+set(CMAKE_C_FLAGS_INIT \"-mcpu=cortex-m0 -mthumb\")
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+set(CMAKE_FIND_ROOT_PATH ${WORK}/sysroot)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+")
+
+run(${CMAKE_COMMAND} -S ${example} -B ${WORK}/found
+    -DCMAKE_TOOLCHAIN_FILE=${toolchain} -DCMAKE_PREFIX_PATH=${prefix})
+check_cross_build(${WORK}/found ${WORK}/found)
+
+file(WRITE ${WORK}/alongside/CMakeLists.txt "\
+cmake_minimum_required(VERSION 3.25)
+project(Alongside LANGUAGES C)
+add_subdirectory(\"${SOURCE_DIR}\" pelkaforge)
+add_subdirectory(\"${example}\" firmware)
+")
+run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build
+    -DCMAKE_TOOLCHAIN_FILE=${toolchain})
+check_cross_build(${WORK}/alongside-build ${WORK}/alongside-build/firmware)
