@@ -15,6 +15,9 @@ install(TARGETS Pelkaforge EXPORT PelkaforgeTargets
 install(FILES doc/Pelkaforge.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE doc/copyright
         DESTINATION ${PELKAFORGE_DOC_DIR})
+# The GNU make rules, which find the tool from their own place.
+install(FILES mk/pelkaforge.mk
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/pelkaforge)
 
 install(EXPORT PelkaforgeTargets NAMESPACE Pelkaforge::
         DESTINATION ${PELKAFORGE_PACKAGE_DIR})

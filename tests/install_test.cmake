@@ -1,7 +1,8 @@
 # Installs the built tool into a fresh prefix and builds examples/firmware,
 # copied, against it the ways a firmware project takes Pelkaforge in: found
 # installed (find_package) with each generator the machine has, built
-# alongside (add_subdirectory). The installed builds run as an ordinary user (when the test
+# alongside (add_subdirectory), and with GNU make through the installed
+# pelkaforge.mk. The installed builds run as an ordinary user (when the test
 # runs as root, as the unprivileged user 65534), with the example's images
 # read-only, as firmware trees often hold them. Each time both programs must
 # print their images' figures, the example's folder must stay as it was,
@@ -105,6 +106,7 @@ foreach(installed
     share/doc/pelkaforge/README.md
     share/doc/pelkaforge/LICENSE
     share/doc/pelkaforge/copyright
+    share/pelkaforge/pelkaforge.mk
     lib/cmake/Pelkaforge/PelkaforgeConfig.cmake
     lib/cmake/Pelkaforge/PelkaforgeConfigVersion.cmake
     lib/cmake/Pelkaforge/PelkaforgeAddImage.cmake
@@ -134,6 +136,13 @@ foreach(generator IN LISTS generators)
               -DCMAKE_PREFIX_PATH=${prefix})
   check_example(${build} ${CMAKE_COMMAND} --build ${build})
 endforeach()
+
+set(build ${user_work}/make)
+set(make make -C ${example} PELKAFORGE_PREFIX=${prefix} BUILD=${build})
+check_example(${build} ${make} -j2)
+# Built once more after the image's restoring, then nothing is left to do.
+run_as_user(${make})
+run_as_user(${make} -q)
 
 # Built alongside, as root: the repository may lie where the ordinary user
 # cannot read it.
