@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
 # Builds the bench preset, runs the block-formatting benchmark, then times
-# whole runs of the tool on random images in a tmpfs directory against the
-# write floor (a file of the output's size written in 1 MiB calls, no
-# formatting), `xxd -i` and a per-byte printf converter. Prints medians,
-# ratios and peak resident memory.
+# whole runs of the tool on random images in a tmpfs directory, each paired
+# with a reference run (time_runs: interleaved, medians):
+#   rw_floor  reads the image in 64 KiB reads and writes the output's number
+#             of bytes of ready-made text between them: the least any
+#             conversion does;
+#   w_floor   writes a file of the output's size in 1 MiB calls;
+#   xxd       `xxd -i`, at the small sizes and at COMPARE;
+#   printf    a converter with one fprintf per byte, at COMPARE.
+# Every ratio is the tool's time over the other's: below 1 the tool wins.
+# Prints medians, ratios and the tool's peak resident memory.
 #
-#   bench/run.sh                                sizes 1, 16, 64, 256 MiB
-#   RUNS=9 SIZES="64" BENCH_DIR=/dev/shm/x bench/run.sh
+#   bench/run.sh                           sizes 4K 32K 1M 16M 64M 256M
+#   RUNS=9 SIZES="4K 64M" BENCH_DIR=/dev/shm/x bench/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${RUNS:-7}
-sizes=${SIZES:-"1 16 64 256"}
-compare_mib=${COMPARE_MIB:-64}  # xxd and printf are slow: compared at this size
+runs=${RUNS:-7}               # for images of 1 MiB and more
+small_runs=${SMALL_RUNS:-301} # for smaller ones, which take about 1 ms
+sizes=${SIZES:-"4K 32K 1M 16M 64M 256M"}
+compare=${COMPARE:-64M} # xxd and printf are slow: compared at this size
 dir=${BENCH_DIR:-/dev/shm/pelkaforge-bench}
 build=$PWD/build/bench
 
-for tool in xxd /usr/bin/time; do
+for tool in xxd numfmt; do
   command -v "$tool" >/dev/null ||
-    { echo "bench/run.sh needs $tool (apt-get install xxd time)" >&2; exit 1; }
+    { echo "bench/run.sh needs $tool (apt-get install xxd coreutils)" >&2; exit 1; }
 done
 
 cmake --workflow --preset bench >/dev/null
@@ -30,55 +37,37 @@ mkdir -p "$dir"
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 
-# Appends one run's wall seconds to times_<name> and its peak RSS in KiB to
-# rss_<name>. The run's output is removed before and after it, so that no run
-# pays for another's files in memory.
-run_once() {
-  local name=$1 output=$2
-  shift 2
-  rm -f "$output"
-  local start=$EPOCHREALTIME
-  /usr/bin/time -f %M -o rss.txt "$@" >/dev/null
-  local end=$EPOCHREALTIME
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }' >>"times_$name"
-  tail -1 rss.txt >>"rss_$name"
-  rm -f "$output"
-}
+# time_runs RUNS OUT_A A... -- OUT_B B...: "median_a median_b ratio kib_a kib_b"
+pair() { "$build/bench/time_runs" "$@"; }
+field() { cut -d' ' -f"$1" <<<"$2"; }
 
-median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-largest() { sort -g "$1" | tail -1; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-
-printf '\n== whole runs in %s, median of %d runs (tool and floor interleaved)\n' \
-  "$dir" "$runs"
-printf '%7s %9s %9s %9s %9s %9s %9s %9s\n' \
-  image tool_s floor_s tool/flr image_MB/s rss_KiB xxd/tool printf/tool
-for mib in $sizes; do
-  rm -f times_* rss_*
-  head -c $((mib << 20)) /dev/urandom >image.bin
+printf '\n== whole runs in %s (medians; ratios are medians of paired runs)\n' "$dir"
+printf '%6s %5s %10s %10s %8s %10s %8s %8s %8s %8s\n' image runs tool_s \
+  rw_floor_s tool/rw w_floor_s tool/w tool/xxd tool/prtf rss_KiB
+for size in $sizes; do
+  bytes=$(numfmt --from=iec "$size")
+  head -c "$bytes" /dev/urandom >image.bin
   "$build/Pelkaforge" image.bin
-  bytes=$(stat -c %s SecondaryMicroImage.c)
-  for ((i = 0; i < runs; i++)); do
-    run_once tool SecondaryMicroImage.c "$build/Pelkaforge" image.bin
-    run_once floor floor.out "$build/bench/write_floor" "$bytes" floor.out
-  done
-  if ((mib == compare_mib)); then
-    for ((i = 0; i < runs; i++)); do
-      run_once xxd xxd.c sh -c 'xxd -i image.bin >xxd.c'
-      run_once printf SecondaryMicroImage.c "$build/bench/printf_reference" image.bin
-    done
-  fi
-  tool=$(median times_tool)
-  floor=$(median times_floor)
+  output=$(stat -c %s SecondaryMicroImage.c)
+  n=$runs
+  ((bytes >= 1 << 20)) || n=$small_runs
+  tool=("$build/Pelkaforge" image.bin)
+  rw=$(pair "$n" /dev/null "${tool[@]}" -- /dev/null \
+    "$build/bench/read_write_floor" image.bin "$output" floor.out)
+  w=$(pair "$n" /dev/null "${tool[@]}" -- /dev/null \
+    "$build/bench/write_floor" "$output" floor.out)
   xxd=- printf=-
-  if ((mib == compare_mib)); then
-    xxd=$(ratio "$(median times_xxd)" "$tool")
-    printf=$(ratio "$(median times_printf)" "$tool")
+  if ((bytes < 1 << 20)) || [[ $size == "$compare" ]]; then
+    xxd=$(field 3 "$(pair "$n" /dev/null "${tool[@]}" -- xxd.c xxd -i image.bin)")
   fi
-  printf '%5dMi %9.4f %9.4f %9s %9.1f %9d %9s %9s\n' "$mib" "$tool" "$floor" \
-    "$(ratio "$tool" "$floor")" "$(awk -v b=$((mib << 20)) -v t="$tool" 'BEGIN { print b / t / 1e6 }')" \
-    "$(largest rss_tool)" "$xxd" "$printf"
-  rm -f image.bin
+  if [[ $size == "$compare" ]]; then
+    printf=$(field 3 "$(pair "$n" /dev/null "${tool[@]}" -- /dev/null \
+      "$build/bench/printf_reference" image.bin)")
+  fi
+  printf '%6s %5d %10.6f %10.6f %8.2f %10.6f %8.2f %8s %8s %8d\n' "$size" "$n" \
+    "$(field 1 "$rw")" "$(field 2 "$rw")" "$(field 3 "$rw")" \
+    "$(field 2 "$w")" "$(field 3 "$w")" "$xxd" "$printf" "$(field 4 "$rw")"
+  rm -f image.bin SecondaryMicroImage.c floor.out xxd.c
 done
 echo
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"

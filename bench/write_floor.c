@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
   }
   long long remaining = atoll(argv[1]);
   static char chunk[kChunk];
-  memset(chunk, 'x', sizeof chunk);
+  memset(chunk, 'x', remaining < kChunk ? (size_t)remaining : kChunk);
   int file = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (file < 0) return 1;
   while (remaining > 0) {
