@@ -9,6 +9,14 @@
 
 namespace pelkaforge {
 
+namespace {
+
+[[noreturn]] void ReportPadFailure(const char* path) {
+  ReportFailure("Unable to write file %s (%s)\n", path, std::strerror(errno));
+}
+
+}  // namespace
+
 void PadImage(const char* path, ImageLayout& layout) {
   // A warning only: should the error stream fail, the run still goes on.
   std::fputs(
@@ -30,20 +38,13 @@ void PadImage(const char* path, ImageLayout& layout) {
   }
   const std::int64_t pad_count = (BlockSize - size % BlockSize) % BlockSize;
   for (std::int64_t written = 0; written < pad_count; ++written) {
-    if (std::fputc(PadByte, append) == EOF) {
-      ReportFailure("Unable to write file %s (%s)\n", path,
-                    std::strerror(errno));
-    }
+    if (std::fputc(PadByte, append) == EOF) ReportPadFailure(path);
   }
   // The bytes reach the file at this flush (a full disk shows here), while
   // the lock is held, so that a run waiting for it finds them all there.
-  if (std::fflush(append) != 0) {
-    ReportFailure("Unable to write file %s (%s)\n", path, std::strerror(errno));
-  }
+  if (std::fflush(append) != 0) ReportPadFailure(path);
   ReleaseFileLock(append);
-  if (std::fclose(append) != 0) {
-    ReportFailure("Unable to write file %s (%s)\n", path, std::strerror(errno));
-  }
+  if (std::fclose(append) != 0) ReportPadFailure(path);
   layout.block_count += 1;
 }
 
