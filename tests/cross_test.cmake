@@ -20,13 +20,7 @@ if(NOT cross_gcc OR NOT cross_ar OR NOT cross_objcopy)
   return()
 endif()
 
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE status
-                  OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "failed (${status}): ${ARGV}\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/support/run.cmake)
 
 # The array in the image library's object: its read-only data.
 function(expect_image library image_file padded_size)

@@ -73,6 +73,13 @@ void MakeFifo([[maybe_unused]] const fs::path& work) {
 #endif
 }
 
+// Every write to the output then fails with ENOSPC.
+void OutputToFullDevice(const fs::path& work) {
+  fs::create_symlink("/dev/full", work / "SecondaryMicroImage.c");
+}
+const std::string DiskFull =
+    "Unable to write file SecondaryMicroImage.c (No space left on device)\n";
+
 const std::vector<RunCase> RunCases = {
     {"NoArgument", 1024, {}, Usage, 1, Output::kOld},
     {"WholeBlocks", 1024, {"fw.bin"}, "", 0, Output::kConverted},
@@ -333,29 +340,23 @@ const std::vector<RunCase> RunCases = {
     {"OutputDiskFull",
      1024,
      {"fw.bin"},
-     "Unable to write file SecondaryMicroImage.c (No space left on "
-     "device)\n",
+     DiskFull,
      1,
      Output::kUnchecked,
      0,
      Needs::kPosix,
-     [](const fs::path& work) {
-       fs::create_symlink("/dev/full", work / "SecondaryMicroImage.c");
-     }},
+     OutputToFullDevice},
     // The whole text still sits in the stream's buffer: only the final
     // close can find the full disk.
     {"OutputDiskFullAtClose",
      0,
      {"fw.bin"},
-     "Unable to write file SecondaryMicroImage.c (No space left on "
-     "device)\n",
+     DiskFull,
      1,
      Output::kUnchecked,
      0,
      Needs::kPosix,
-     [](const fs::path& work) {
-       fs::create_symlink("/dev/full", work / "SecondaryMicroImage.c");
-     }},
+     OutputToFullDevice},
     {"PadWriteFails",
      1000,
      {"fw.bin"},
