@@ -22,6 +22,18 @@ OVERLAPPED LockedByte() {
   return where;
 }
 
+// The file's volume and index, from a handle opened for no access at all,
+// whose sharing flags let it coexist with any other open.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE file = CreateFileA(
+      path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  return known;
+}
+
 }  // namespace
 
 bool StatFile(const char* path, FileFacts& facts) {
@@ -40,26 +52,12 @@ bool OpenFileSize(std::FILE* file, std::int64_t& size) {
 }
 
 bool SameFile(const char* first, const char* second) {
-  // Opened for no access at all, only to ask for the file's identity; the
-  // sharing flags let it coexist with any other open.
-  HANDLE handles[2];
-  BY_HANDLE_FILE_INFORMATION info[2];
-  const char* paths[] = {first, second};
-  bool known = true;
-  for (int i = 0; i < 2; ++i) {
-    handles[i] = CreateFileA(
-        paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    known = known && handles[i] != INVALID_HANDLE_VALUE &&
-            GetFileInformationByHandle(handles[i], &info[i]) != 0;
-  }
-  for (HANDLE handle : handles) {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-  return known &&
-         info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
-         info[0].nFileIndexLow == info[1].nFileIndexLow;
+  BY_HANDLE_FILE_INFORMATION first_info;
+  BY_HANDLE_FILE_INFORMATION second_info;
+  return FileIdentity(first, first_info) && FileIdentity(second, second_info) &&
+         first_info.dwVolumeSerialNumber == second_info.dwVolumeSerialNumber &&
+         first_info.nFileIndexHigh == second_info.nFileIndexHigh &&
+         first_info.nFileIndexLow == second_info.nFileIndexLow;
 }
 
 void AcquireFileLock(std::FILE* file) {
