@@ -8,8 +8,13 @@ if(PELKAFORGE_EXECUTABLE)
   set(tool "${PELKAFORGE_EXECUTABLE}")
 else()
   include(ExternalProject)
+  # One configuration, Release, whatever generator the firmware project
+  # uses: a multi-config one (Ninja Multi-Config, Visual Studio, Xcode)
+  # would otherwise put the program in a folder named after the
+  # configuration it chose. Release's output folder is set, so the program
+  # lands in bin/ with every generator.
   set(build_dir "${CMAKE_CURRENT_BINARY_DIR}/build-machine")
-  set(tool "${build_dir}/Pelkaforge")
+  set(tool "${build_dir}/bin/Pelkaforge")
   if(CMAKE_HOST_WIN32)
     string(APPEND tool ".exe")
   endif()
@@ -18,8 +23,10 @@ else()
   ExternalProject_Add(pelkaforge_build_machine_tool
     SOURCE_DIR "${PROJECT_SOURCE_DIR}"
     BINARY_DIR "${build_dir}"
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
-    BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --target Pelkaforge
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CONFIGURATION_TYPES=Release
+               "-DCMAKE_RUNTIME_OUTPUT_DIRECTORY_RELEASE=${build_dir}/bin"
+    BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --config Release
+                  --target Pelkaforge
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS "${tool}")

@@ -14,8 +14,8 @@ function(pelkaforge_add_image target image)
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
   endif()
-  cmake_path(ABSOLUTE_PATH image BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}"
-             NORMALIZE OUTPUT_VARIABLE image_path)
+  get_filename_component(image_path "${image}" ABSOLUTE
+                         BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_target_property(earlier_image ${target} PELKAFORGE_IMAGE)
   if(earlier_image)
     message(FATAL_ERROR

@@ -8,15 +8,19 @@
 # made writable, since the tool pads it in place and images are often kept
 # read-only. The tool's file replaces OUTPUT only when it succeeded, so a
 # failed run leaves nothing that looks up to date.
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 
-cmake_path(GET OUTPUT PARENT_PATH work_dir)
+get_filename_component(work_dir "${OUTPUT}" DIRECTORY)
 set(run_dir "${work_dir}/run")
 file(REMOVE_RECURSE "${run_dir}")
-file(MAKE_DIRECTORY "${run_dir}")
-file(COPY_FILE "${IMAGE}" "${run_dir}/image.bin")
-file(CHMOD "${run_dir}/image.bin"
-     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# file(COPY) copies a link as a link, through which the tool would pad the
+# image itself: the file the image's path leads to is copied, under its own
+# name and with the permissions given, then renamed.
+get_filename_component(image_file "${IMAGE}" REALPATH)
+get_filename_component(image_name "${image_file}" NAME)
+file(COPY "${image_file}" DESTINATION "${run_dir}"
+     FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(RENAME "${run_dir}/${image_name}" "${run_dir}/image.bin")
 
 execute_process(COMMAND "${TOOL}" image.bin
                 WORKING_DIRECTORY "${run_dir}"
@@ -28,7 +32,10 @@ if(NOT messages STREQUAL "")
   string(REGEX REPLACE "\n$" "" messages "${messages}")
   message("${messages}")
 endif()
-if(NOT status EQUAL 0)
+# A status that is no number is why the tool could not be started.
+if(NOT status MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "Pelkaforge could not be started: ${TOOL} (${status})")
+elseif(NOT status EQUAL 0)
   message(FATAL_ERROR "Pelkaforge could not convert ${IMAGE}")
 endif()
 file(RENAME "${run_dir}/SecondaryMicroImage.c" "${OUTPUT}")

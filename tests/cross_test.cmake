@@ -9,7 +9,7 @@
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P cross_test.cmake
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 
 find_program(cross_gcc arm-none-eabi-gcc)
 find_program(cross_ar arm-none-eabi-ar)
@@ -86,7 +86,7 @@ run(${CMAKE_COMMAND} -S ${example} -B ${WORK}/found
 check_cross_build(${WORK}/found ${WORK}/found)
 
 file(WRITE ${WORK}/alongside/CMakeLists.txt "\
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 project(Alongside LANGUAGES C)
 add_subdirectory(\"${SOURCE_DIR}\" pelkaforge)
 add_subdirectory(\"${example}\" firmware)
@@ -94,3 +94,13 @@ add_subdirectory(\"${example}\" firmware)
 run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build
     -DCMAKE_TOOLCHAIN_FILE=${toolchain})
 check_cross_build(${WORK}/alongside-build ${WORK}/alongside-build/firmware)
+
+# A multi-config generator puts each configuration's files in a folder of
+# its own; the tool for the build machine must still be found.
+find_program(ninja ninja)
+if(ninja)
+  run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/multi-config-build
+      -G "Ninja Multi-Config" -DCMAKE_TOOLCHAIN_FILE=${toolchain})
+  check_cross_build(${WORK}/multi-config-build
+                    ${WORK}/multi-config-build/firmware/Debug)
+endif()

@@ -10,9 +10,14 @@
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P install_test.cmake
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 
 include(${CMAKE_CURRENT_LIST_DIR}/support/run.cmake)
+
+# file(CHMOD) needs CMake 3.19.
+function(chmod mode path)
+  run(chmod ${mode} ${path})
+endfunction()
 
 # Runs the command as the ordinary user; root's permissions would hide what
 # read-only images do.
@@ -52,11 +57,12 @@ function(expect_example_unchanged)
   endforeach()
 endfunction()
 
+# Replaces the image with content's bytes, read-only and newer than before.
 function(set_image image content)
-  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ OWNER_WRITE)
-  file(COPY_FILE ${content} ${example}/${image})
+  file(REMOVE ${example}/${image})
+  configure_file(${content} ${example}/${image} COPYONLY)
   file(TOUCH ${example}/${image})
-  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+  chmod(444 ${example}/${image})
 endfunction()
 
 # Builds with the given command (a build directory's or make's), checks both
@@ -88,9 +94,7 @@ string(SHA1 work_id "${WORK}")
 set(user_work /tmp/pelkaforge-install-test-${work_id})
 file(REMOVE_RECURSE ${WORK} ${user_work})
 file(MAKE_DIRECTORY ${user_work})
-file(CHMOD ${user_work} DIRECTORY_PERMISSIONS
-     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE GROUP_EXECUTE
-     WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+chmod(777 ${user_work})
 
 set(prefix ${user_work}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
@@ -115,7 +119,7 @@ set(example ${user_work}/example)
 set(images app.bin images/updater.bin)
 file(COPY ${reference}/ DESTINATION ${example})
 foreach(image IN LISTS images)
-  file(CHMOD ${example}/${image} PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+  chmod(444 ${example}/${image})
 endforeach()
 
 set(generators "Unix Makefiles")
@@ -142,7 +146,7 @@ run_as_user(${make} -q)
 # cannot read it.
 set(as_user "")
 file(WRITE ${WORK}/alongside/CMakeLists.txt "\
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 project(Alongside LANGUAGES C CXX)
 add_subdirectory(\"${SOURCE_DIR}\" pelkaforge)
 add_subdirectory(\"${example}\" firmware)
@@ -151,10 +155,43 @@ run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build)
 check_example(${WORK}/alongside-build/firmware
               ${CMAKE_COMMAND} --build ${WORK}/alongside-build)
 
+# Fetched with FetchContent, as a firmware project takes a repository: from
+# a git repository of the files as they are here.
+find_program(git git)
+if(git AND EXISTS ${SOURCE_DIR}/.git)
+  set(repository ${WORK}/repository)
+  execute_process(COMMAND ${git} -C ${SOURCE_DIR} ls-files
+                  OUTPUT_VARIABLE tracked OUTPUT_STRIP_TRAILING_WHITESPACE)
+  string(REPLACE "\n" ";" tracked "${tracked}")
+  foreach(name IN LISTS tracked)
+    if(EXISTS ${SOURCE_DIR}/${name})
+      get_filename_component(folder ${repository}/${name} DIRECTORY)
+      file(COPY ${SOURCE_DIR}/${name} DESTINATION ${folder})
+    endif()
+  endforeach()
+  set(git_here ${git} -C ${repository} -c user.name=test -c user.email=test@test)
+  run(${git_here} init -q)
+  run(${git_here} add -A)
+  run(${git_here} commit -q -m "as tested")
+  execute_process(COMMAND ${git} -C ${repository} rev-parse HEAD
+                  OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE)
+  file(WRITE ${WORK}/fetched/CMakeLists.txt "\
+cmake_minimum_required(VERSION 3.18...4.3)
+project(Fetched LANGUAGES C CXX)
+include(FetchContent)
+FetchContent_Declare(pelkaforge GIT_REPOSITORY \"${repository}\" GIT_TAG ${commit})
+FetchContent_MakeAvailable(pelkaforge)
+add_subdirectory(\"${example}\" firmware)
+")
+  run(${CMAKE_COMMAND} -S ${WORK}/fetched -B ${WORK}/fetched-build)
+  check_example(${WORK}/fetched-build/firmware
+                ${CMAKE_COMMAND} --build ${WORK}/fetched-build)
+endif()
+
 # A second image for one target stops configuration with a message that
 # says why.
 file(WRITE ${WORK}/two-images/CMakeLists.txt "\
-cmake_minimum_required(VERSION 3.25)
+cmake_minimum_required(VERSION 3.18...4.3)
 project(TwoImages LANGUAGES C)
 find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 add_library(images STATIC)
