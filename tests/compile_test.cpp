@@ -40,10 +40,11 @@ TEST(GeneratedSourceTest, CompilesAsCAndHoldsThePaddedImage) {
   WriteBytes(work / "Datatype.h", DatatypeHeader);
   WriteBytes(work / "check.c", CheckProgram);
 
-  const std::string command = "cd '" + work.string() + "' && '" +
-                              PELKAFORGE_C_COMPILER +
-                              "' -std=c99 -Wall -Werror -o check check.c "
-                              "SecondaryMicroImage.c && ./check > figures.txt";
+  const std::string command =
+      "cd '" + work.string() + "' && '" + PELKAFORGE_C_COMPILER +
+      "' -std=c99 -Wall -Werror " + PELKAFORGE_C_LINK_FLAGS +
+      " -o check check.c SecondaryMicroImage.c && " + Emulator() +
+      " ./check > figures.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
   EXPECT_EQ(ReadBytes(work / "array.bin"), image + std::string(236, '\xff'));

@@ -101,6 +101,8 @@ std::string SampleBytes(std::size_t size, unsigned seed) {
 
 #ifdef _WIN32
 
+const char* Emulator() { return ""; }
+
 bool CanRunAsNobody() { return false; }
 
 namespace {
@@ -205,19 +207,32 @@ RunResult FinishTool(const StartedRun& run) {
 
 #else
 
+const char* Emulator() {
+#ifdef PELKAFORGE_EMULATOR
+  return PELKAFORGE_EMULATOR;
+#else
+  return "";
+#endif
+}
+
 bool CanRunAsNobody() {
   return geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
 }
 
 namespace {
 
+void AppendWords(const char* words, std::vector<std::string>& command) {
+  std::istringstream stream(words);
+  for (std::string word; stream >> word;) command.push_back(word);
+}
+
 void AppendToolCommand(const RunOptions& options,
                        std::vector<std::string>& command) {
+  AppendWords(Emulator(), command);
   const char* wrapper = std::getenv("PELKAFORGE_TOOL_WRAPPER");
   // A wrapper such as valgrind cannot start without its standard streams.
   if (wrapper != nullptr && options.closed_streams.empty()) {
-    std::istringstream words(wrapper);
-    for (std::string word; words >> word;) command.push_back(word);
+    AppendWords(wrapper, command);
   }
   const char* tool = std::getenv("PELKAFORGE_TOOL");
   command.emplace_back(tool != nullptr ? tool : PELKAFORGE_TOOL_PATH);

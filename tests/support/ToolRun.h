@@ -73,6 +73,10 @@ StartedRun StartTool(const TempDir& directory,
                      const RunOptions& options = {});
 RunResult FinishTool(const StartedRun& run);
 
+// The command, words separated by spaces, that runs the programs of a build
+// for another architecture (qemu-user): empty for a native build.
+const char* Emulator();
+
 // Whether RunOptions::as_nobody can work here: running as root with setpriv.
 bool CanRunAsNobody();
 
