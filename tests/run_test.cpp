@@ -35,7 +35,7 @@ enum class Output {
   kUnchecked,  // not a file the run could change
 };
 
-enum class Needs { kNothing, kPosix, kNobody };
+enum class Needs { kNothing, kPosix, kNobody, kStrace };
 
 struct RunCase {
   std::string name;
@@ -79,6 +79,15 @@ void OutputToFullDevice(const fs::path& work) {
 }
 const std::string DiskFull =
     "Unable to write file SecondaryMicroImage.c (No space left on device)\n";
+
+// Options that run the tool under strace with these options. (The leak
+// checker of a sanitized build cannot work under strace.)
+RunOptions Traced(std::vector<std::string> strace) {
+  RunOptions options;
+  options.environment = {"ASAN_OPTIONS=detect_leaks=0"};
+  options.strace = std::move(strace);
+  return options;
+}
 
 const std::vector<RunCase> RunCases = {
     {"NoArgument", 1024, {}, Usage, 1, Output::kOld},
@@ -246,7 +255,8 @@ const std::vector<RunCase> RunCases = {
      RunOptions{.as_nobody = false,
                 .closed_streams = {0, 1, 2},
                 .file_size_limit = 0,
-                .environment = {}}},
+                .environment = {},
+                .strace = {}}},
     // The longest path a POSIX system resolves (4095 characters and the end
     // of string) works; one more is refused before anything is touched.
     {"PathOf4095Characters",
@@ -369,7 +379,43 @@ const std::vector<RunCase> RunCases = {
      RunOptions{.as_nobody = false,
                 .closed_streams = {},
                 .file_size_limit = 1000,
-                .environment = {}}},
+                .environment = {},
+                .strace = {}}},
+    // The padding is flushed under the lock, but a network file system may
+    // report a failed write only at the close.
+    {"PadCloseFails",
+     1000,
+     {"fw.bin"},
+     Warning + "Unable to write file fw.bin (Input/output error)\n",
+     1,
+     Output::kOld,
+     24,
+     Needs::kStrace,
+     nullptr,
+     Traced({"-P", "fw.bin", "-e", "trace=close", "-e",
+             "inject=close:error=EIO"})},
+    // Where the file system cannot lock (some network mounts), a run pads as
+    // when alone.
+    {"PadsWithoutLock",
+     1000,
+     {"fw.bin"},
+     Warning,
+     0,
+     Output::kConverted,
+     24,
+     Needs::kStrace,
+     nullptr,
+     Traced({"-e", "trace=flock", "-e", "inject=flock:error=ENOLCK"})},
+    {"PadsWithoutLockSupport",
+     1000,
+     {"fw.bin"},
+     Warning,
+     0,
+     Output::kConverted,
+     24,
+     Needs::kStrace,
+     nullptr,
+     Traced({"-e", "trace=flock", "-e", "inject=flock:error=EOPNOTSUPP"})},
 };
 
 class RunTest : public ::testing::TestWithParam<RunCase> {};
@@ -379,11 +425,14 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
 #ifdef _WIN32
   if (run.needs != Needs::kNothing) {
     GTEST_SKIP() << "needs a POSIX system: links, FIFOs, devices, permission "
-                    "bits, file size limits or paths as raw bytes";
+                    "bits, file size limits, strace or paths as raw bytes";
   }
 #endif
   if (run.needs == Needs::kNobody && !CanRunAsNobody()) {
     GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
+  }
+  if (run.needs == Needs::kStrace && !CanTrace()) {
+    GTEST_SKIP() << "needs strace and a natively built tool";
   }
   TempDir directory;
   const fs::path work = directory.work();
@@ -447,39 +496,54 @@ TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
 }
 
 // Two runs started together on one image that needs padding, each in a
-// folder of its own, as a parallel build starts them. Without the padding
-// lock about half of such pairs both pad, leaving the image 24 bytes too
-// long and both outputs wrong: so many pairs cannot all pass by chance.
-TEST(ConcurrentRunsTest, PadTheirSharedImageOnce) {
-  constexpr int Pairs = 100;
+// folder of its own, as a parallel build starts them: whether the image ends
+// padded once and both outputs are exact.
+bool PairPadsOnce(const RunOptions& options) {
   const std::string image = SampleBytes(1000);
   const std::string padded = image + std::string(24, '\xff');
-  const std::string expected = ExpectedSource(padded);
-  int wrong_pairs = 0;
-  for (int pair = 0; pair < Pairs; ++pair) {
-    const TempDir shared;
-    const TempDir first;
-    const TempDir second;
-    const std::string path = (shared.work() / "fw.bin").string();
-    WriteBytes(path, image);
-    const StartedRun first_run = StartTool(first, {path});
-    const StartedRun second_run = StartTool(second, {path});
-    const RunResult results[] = {FinishTool(first_run), FinishTool(second_run)};
-    bool right = FileHolds(path, padded);
-    for (const RunResult& result : results) {
-      // A run that measured the image after the other padded it has nothing
-      // to warn about.
-      right = right && result.status == 0 &&
-              (result.err == Warning || result.err.empty());
-    }
-    for (const TempDir* run_directory : {&first, &second}) {
-      right =
-          right &&
-          FileHolds(run_directory->work() / "SecondaryMicroImage.c", expected);
-    }
-    wrong_pairs += right ? 0 : 1;
+  const TempDir shared;
+  const TempDir first;
+  const TempDir second;
+  const std::string path = (shared.work() / "fw.bin").string();
+  WriteBytes(path, image);
+  const StartedRun first_run = StartTool(first, {path}, options);
+  const StartedRun second_run = StartTool(second, {path}, options);
+  const RunResult results[] = {FinishTool(first_run), FinishTool(second_run)};
+  bool right = FileHolds(path, padded);
+  for (const RunResult& result : results) {
+    // A run that measured the image after the other padded it has nothing
+    // to warn about.
+    right = right && result.status == 0 &&
+            (result.err == Warning || result.err.empty());
   }
+  const std::string expected = ExpectedSource(padded);
+  for (const TempDir* run_directory : {&first, &second}) {
+    right = right && FileHolds(run_directory->work() / "SecondaryMicroImage.c",
+                               expected);
+  }
+  return right;
+}
+
+// Without the padding lock about half of such pairs both pad, leaving the
+// image 24 bytes too long and both outputs wrong: so many pairs cannot all
+// pass by chance.
+TEST(ConcurrentRunsTest, PadTheirSharedImageOnce) {
+  constexpr int Pairs = 100;
+  int wrong_pairs = 0;
+  for (int pair = 0; pair < Pairs; ++pair)
+    wrong_pairs += PairPadsOnce({}) ? 0 : 1;
   EXPECT_EQ(wrong_pairs, 0) << "of " << Pairs << " pairs";
+}
+
+// With every size query and every write of both runs slowed by 200 ms, the
+// runs overlap between measuring the image and padding it every time, not
+// by chance: without the lock both pad, and should the padding reach the
+// file only after the lock is released, the second measures too early.
+TEST(ConcurrentRunsTest, PadOnceWhenEveryStepIsSlow) {
+  if (!CanTrace()) GTEST_SKIP() << "needs strace and a natively built tool";
+  EXPECT_TRUE(PairPadsOnce(Traced({"-e", "trace=fstat,newfstatat,write", "-e",
+                                   "inject=fstat,newfstatat:delay_exit=200000",
+                                   "-e", "inject=write:delay_enter=200000"})));
 }
 
 // The LD_PRELOAD library that makes a chosen fread fail, built with glibc
@@ -520,10 +584,11 @@ TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
       .as_nobody = false,
       .closed_streams = GetParam().closed_streams,
       .file_size_limit = 0,
-      .environment = {
-          std::string("LD_PRELOAD=") + FailFreadShim,
-          "PELKAFORGE_FAIL_FREAD=" + std::to_string(blocks_read + 1),
-          "ASAN_OPTIONS=verify_asan_link_order=0"}};
+      .environment = {std::string("LD_PRELOAD=") + FailFreadShim,
+                      "PELKAFORGE_FAIL_FREAD=" +
+                          std::to_string(blocks_read + 1),
+                      "ASAN_OPTIONS=verify_asan_link_order=0"},
+      .strace = {}};
 
   const RunResult result = RunTool(directory, {"fw.bin"}, options);
 

@@ -103,6 +103,8 @@ std::string SampleBytes(std::size_t size, unsigned seed) {
 
 const char* Emulator() { return ""; }
 
+bool CanTrace() { return false; }
+
 bool CanRunAsNobody() { return false; }
 
 namespace {
@@ -215,6 +217,10 @@ const char* Emulator() {
 #endif
 }
 
+bool CanTrace() {
+  return access("/usr/bin/strace", X_OK) == 0 && *Emulator() == '\0';
+}
+
 bool CanRunAsNobody() {
   return geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
 }
@@ -250,6 +256,11 @@ StartedRun StartTool(const TempDir& directory,
   if (options.as_nobody) {
     command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                "--clear-groups"};
+  }
+  if (!options.strace.empty()) {
+    command.insert(command.end(),
+                   {"/usr/bin/strace", "-f", "-o", "/dev/null", "--quiet=all"});
+    command.insert(command.end(), options.strace.begin(), options.strace.end());
   }
   AppendToolCommand(options, command);
   command.insert(command.end(), arguments.begin(), arguments.end());

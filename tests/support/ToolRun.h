@@ -38,6 +38,9 @@ struct RunOptions {
   long file_size_limit = 0;
   // "NAME=value" entries added to the tool's environment.
   std::vector<std::string> environment;
+  // When not empty, the tool runs under strace with these options (delaying
+  // or failing chosen system calls), strace's own output discarded.
+  std::vector<std::string> strace;
   // A run still going after this long is killed, and the test fails with
   // "did not finish in N s": a broken tool fails the suite, never hangs it.
   int time_limit_seconds = 30;
@@ -76,6 +79,10 @@ RunResult FinishTool(const StartedRun& run);
 // The command, words separated by spaces, that runs the programs of a build
 // for another architecture (qemu-user): empty for a native build.
 const char* Emulator();
+
+// Whether RunOptions::strace can work here: strace is installed, and the
+// tool runs natively (strace would see an emulator's calls, not the tool's).
+bool CanTrace();
 
 // Whether RunOptions::as_nobody can work here: running as root with setpriv.
 bool CanRunAsNobody();
