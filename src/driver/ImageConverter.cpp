@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/ReportFailure.h"
+#include "driver/ImageSource.h"
 #include "emitter/SourceEmitter.h"
+#include "failure/ReportFailure.h"
 #include "image/ImagePadder.h"
 #include "image/ImageReader.h"
 #include "platform/Platform.h"
@@ -27,7 +28,7 @@ int RunImageConverter(int argc, char* argv[]) {
   const char* input_path = argv[1];
 
   ImageLayout layout = MeasureImage(input_path);
-  RefuseOutputAsInput(input_path);
+  RefuseOutputAsInput(input_path, OutputFileName);
   if (layout.remainder != 0) PadImage(input_path, layout);
 
   // The input is opened first, so that a missing input never creates or
@@ -35,18 +36,7 @@ int RunImageConverter(int argc, char* argv[]) {
   InputBuffer input_buffer;
   std::FILE* input = OpenImage(input_path, input_buffer);
   OpenOutput();
-  WriteBanner();
-  WriteArrayHead();
-
-  // Zero-filled, so that an empty image, of which no block is read, has
-  // version 0. It outlives the loop: the version is its last byte.
-  Block block{};
-  for (std::int32_t index = 0; NextBlock(input, block); ++index) {
-    WriteBlock(index, block);
-  }
-  // The measured (and padded) count, not the number of blocks read: the two
-  // differ only when the file changes under the tool.
-  WriteArrayTail(layout.block_count, VersionByte(block));
+  WriteImageSource(input, layout.block_count);
   CloseOutput();
 
   std::fclose(input);  // Only read from: its close cannot lose data.

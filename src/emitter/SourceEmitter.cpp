@@ -11,7 +11,7 @@
 #include <span>
 #include <string_view>
 
-#include "driver/ReportFailure.h"
+#include "failure/ReportFailure.h"
 #include "platform/Platform.h"
 
 namespace pelkaforge {
@@ -82,11 +82,22 @@ void PutPair(char* out, const PairSlot& first, const PairSlot& second) {
 // cache and keep the whole process within a few MiB.
 constexpr std::size_t OutputBufferSize = std::size_t{1} << 18;
 
-// The output stream, from OpenOutput to CloseOutput, and the text formatted
-// for it but not yet written.
+// Room for a temporary file's name: the output's path and a suffix.
+constexpr std::size_t MaxPathLength = 4096;
+constexpr std::size_t TemporaryPathCapacity = MaxPathLength + 16;
+// Names tried for a temporary file before giving up: others may be taken
+// by runs going on now, or left by runs that were killed.
+constexpr int TemporaryNamesTried = 1000;
+
+// The output stream, from opening to CloseOutput, and the text formatted for
+// it but not yet written. A replacement writes a temporary file, which
+// CloseOutput renames to the path; otherwise temporary is empty and the
+// stream writes the path itself.
 struct OutputStream {
   std::FILE* file = nullptr;
-  bool flushed_at_exit = false;  // WritePendingAtExit is registered
+  const char* path = nullptr;
+  std::array<char, TemporaryPathCapacity> temporary{};
+  bool finished_at_exit = false;  // FinishAtExit is registered
   std::size_t pending = 0;
   std::array<char, OutputBufferSize> text;
 };
@@ -95,7 +106,7 @@ OutputStream output;
 [[noreturn]] void ReportWriteFailure() {
   // Nothing of the failed text is written again at exit.
   output.pending = 0;
-  ReportFailure("Unable to write file %s (%s)\n", OutputFileName,
+  ReportFailure("Unable to write file %s (%s)\n", output.path,
                 std::strerror(errno));
 }
 
@@ -107,12 +118,50 @@ void WritePending() {
   output.pending = 0;
 }
 
-// A run that fails after the output was opened (a read error) leaves the
-// file holding everything formatted so far, as stdio would have; the exit
-// then flushes and closes the stream. Errors are moot: the run has failed.
-void WritePendingAtExit() {
-  if (output.file == nullptr || output.pending == 0) return;
-  std::fwrite(output.text.data(), 1, output.pending, output.file);
+// A run that fails after the output was opened (a read error) ends here with
+// the output still open. A file written in place keeps everything formatted
+// so far, as stdio would have, and the exit then flushes and closes it;
+// errors are moot, the run has failed. A replacement's temporary file is
+// removed, so that the earlier output stays as it was.
+void FinishAtExit() {
+  if (output.file == nullptr) return;
+  if (output.temporary[0] != '\0') {
+    std::fclose(output.file);
+    std::remove(output.temporary.data());
+    return;
+  }
+  if (output.pending != 0) {
+    std::fwrite(output.text.data(), 1, output.pending, output.file);
+  }
+}
+
+void Opened(std::FILE* file, const char* path) {
+  output.file = file;
+  output.path = path;
+  // Once per process, however often a process converts.
+  if (!output.finished_at_exit) {
+    output.finished_at_exit = std::atexit(FinishAtExit) == 0;
+  }
+}
+
+// Creates a file of a name of its own beside path, "<path>.<n>.tmp", and
+// the folders it needs; returns nullptr, with errno set, when none can be.
+std::FILE* CreateTemporaryBeside(const char* path) {
+  if (std::strlen(path) > MaxPathLength) {
+    errno = ENAMETOOLONG;
+    return nullptr;
+  }
+  char* const name = output.temporary.data();
+  for (int attempt = 0; attempt < TemporaryNamesTried; ++attempt) {
+    std::snprintf(name, output.temporary.size(), "%s.%d.tmp", path, attempt);
+    std::FILE* file = CreateNewFile(name);
+    if (file == nullptr && errno == ENOENT) {
+      CreateParentFolders(name);
+      file = CreateNewFile(name);
+    }
+    if (file != nullptr || errno != EEXIST) return file;
+  }
+  return nullptr;  // errno is EEXIST
 }
 
 // Where the next size characters of text go, after the pending ones, once
@@ -129,24 +178,29 @@ void Emit(std::string_view text) {
 
 }  // namespace
 
-void RefuseOutputAsInput(const char* input_path) {
+void RefuseOutputAsInput(const char* input_path, const char* output_path) {
   // File identity, not names: an output that does not exist yet is no image.
-  if (SameFile(input_path, OutputFileName)) {
+  if (SameFile(input_path, output_path)) {
     ReportFailure("Unable to convert file %s (it is the output file %s)\n",
-                  input_path, OutputFileName);
+                  input_path, output_path);
   }
 }
 
 void OpenOutput() {
-  output.file = std::fopen(OutputFileName, "w");
-  if (output.file == nullptr) {
+  std::FILE* file = std::fopen(OutputFileName, "w");
+  if (file == nullptr) {
     ReportFailure("Unable to open file %s (%s)\n", OutputFileName,
                   std::strerror(errno));
   }
-  // Once per process, however often a process converts.
-  if (!output.flushed_at_exit) {
-    output.flushed_at_exit = std::atexit(WritePendingAtExit) == 0;
+  Opened(file, OutputFileName);
+}
+
+void OpenReplacement(const char* path) {
+  std::FILE* file = CreateTemporaryBeside(path);
+  if (file == nullptr) {
+    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
+  Opened(file, path);
 }
 
 void WriteBanner() { Emit(Banner); }
@@ -200,8 +254,20 @@ void WriteArrayTail(std::int32_t block_count, int version) {
 
 void CloseOutput() {
   // The end of the file may still sit in stdio's buffer: the close writes it.
-  if (std::fclose(output.file) != 0) ReportWriteFailure();
+  const bool closed = std::fclose(output.file) == 0;
   output.file = nullptr;
+  if (output.temporary[0] == '\0') {
+    if (!closed) ReportWriteFailure();
+    return;
+  }
+  if (!closed || !MoveIntoPlace(output.temporary.data(), output.path)) {
+    const int reason = errno;
+    std::remove(output.temporary.data());
+    output.temporary[0] = '\0';
+    errno = reason;
+    ReportWriteFailure();
+  }
+  output.temporary[0] = '\0';
 }
 
 }  // namespace pelkaforge

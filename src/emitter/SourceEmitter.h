@@ -24,11 +24,19 @@ constexpr std::size_t BlockTextCapacity =
     25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 4;
 
 // Refuses an input that is the output file under any name (a path, a hard or
-// symbolic link): creating the output would truncate the image.
-void RefuseOutputAsInput(const char* input_path);
+// symbolic link): writing the output would destroy the image.
+void RefuseOutputAsInput(const char* input_path, const char* output_path);
 
-// Creates or truncates the output file for text writing.
+// Creates or truncates OutputFileName for text writing; the file is written
+// in place, and a failed run leaves what was written.
 void OpenOutput();
+
+// Opens a new temporary file beside path (creating the folders it needs),
+// which CloseOutput renames to path, replacing any file there at once. A
+// failed run removes it: an earlier file at path stays as it was, and runs
+// at the same time never mix their text. The temporary file is always a new
+// one, never a file or link that exists already.
+void OpenReplacement(const char* path);
 
 // The comment box and the include line.
 void WriteBanner();
@@ -43,7 +51,8 @@ void WriteBlock(std::int32_t index, const Block& block);
 // version.
 void WriteArrayTail(std::int32_t block_count, int version);
 
-// Flushes and closes the output, so that a failed write is never a success.
+// Flushes and closes the output, so that a failed write is never a success,
+// and puts a replacement in its place.
 void CloseOutput();
 
 // Writes the text WriteBlock emits for the block into text and returns its

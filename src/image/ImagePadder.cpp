@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/ReportFailure.h"
+#include "failure/ReportFailure.h"
 #include "platform/Platform.h"
 
 namespace pelkaforge {
@@ -17,12 +17,16 @@ namespace {
 
 }  // namespace
 
-void PadImage(const char* path, ImageLayout& layout) {
+void WarnOfPadding() {
   // A warning only: should the error stream fail, the run still goes on.
   std::fputs(
       "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
       "boundry",
       stderr);
+}
+
+void PadImage(const char* path, ImageLayout& layout) {
+  WarnOfPadding();
 
   std::FILE* append = std::fopen(path, "ab");
   if (append == nullptr) {

@@ -10,6 +10,10 @@ namespace pelkaforge {
 // The value of every byte appended to complete a partial last block.
 constexpr std::uint8_t PadByte = 0xFF;
 
+// Writes the warning that an image ends in a partial block, which is
+// padded, to the error stream. It ends without a line break.
+void WarnOfPadding();
+
 // Warns, then appends PadByte to the file at path until its size is a
 // multiple of BlockSize, and counts the completed block in layout. The file
 // stays padded. Called only when layout.remainder is not zero. Runs that pad

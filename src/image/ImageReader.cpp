@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/ReportFailure.h"
+#include "failure/ReportFailure.h"
 #include "image/ImagePadder.h"
 #include "platform/Platform.h"
 
@@ -49,7 +49,7 @@ bool NextBlock(std::FILE* input, Block& block) {
     ReportFailure("Unable to read file (%s)\n", std::strerror(reason));
   }
   if (got == 0) return false;
-  // Without this a short block would end in bytes of the block before it.
+  // As padding completes it, and never with bytes of the block before.
   if (got < block.size()) {
     std::memset(block.data() + got, PadByte, block.size() - got);
   }

@@ -37,7 +37,9 @@ std::FILE* OpenImage(const char* path, InputBuffer& stream_buffer);
 
 // Fills block with the next 512 bytes of the image and returns true, or
 // returns false at the end of the image, leaving block as it was. A short
-// block (the file shrank under the tool) has its unread tail set to 0xFF.
+// block has its unread tail set to PadByte: so the last block of an image
+// that is read unpadded is completed as padding would complete it (and a
+// file that shrank under the tool ends in pad bytes, not stale ones).
 bool NextBlock(std::FILE* input, Block& block);
 
 // The image's version: the last byte of the last block that was read.

@@ -35,6 +35,21 @@ bool SameFile(const char* first, const char* second);
 void AcquireFileLock(std::FILE* file);
 void ReleaseFileLock(std::FILE* file);
 
+// Creates a new file at path and opens it for text writing. Fails, with
+// errno EEXIST, when anything of that name exists already, a file or a link
+// (even one that leads nowhere): nothing is ever written through a file or
+// link that another put there.
+std::FILE* CreateNewFile(const char* path);
+
+// Creates the folders above path that do not exist yet, as far as it can:
+// what fails shows when the file is created. Path is changed while it works
+// and left as it was.
+void CreateParentFolders(char* path);
+
+// Renames the file from to to, replacing any file of that name at once.
+// Returns false, with errno set, on failure.
+bool MoveIntoPlace(const char* from, const char* to);
+
 // Readies the standard streams before any file is opened. Descriptors 0, 1
 // and 2 are made sure to be open, so that neither the image nor the output
 // can be handed descriptor 2 and receive a message meant for the error

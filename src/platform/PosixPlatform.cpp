@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/Platform.h"
 
@@ -40,6 +42,33 @@ void AcquireFileLock(std::FILE* file) {
 }
 
 void ReleaseFileLock(std::FILE* file) { flock(fileno(file), LOCK_UN); }
+
+std::FILE* CreateNewFile(const char* path) {
+  // O_EXCL refuses any existing name, a symbolic link included.
+  const int descriptor =
+      open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor == -1) return nullptr;
+  std::FILE* file = fdopen(descriptor, "w");
+  if (file == nullptr) {
+    const int reason = errno;
+    close(descriptor);
+    errno = reason;
+  }
+  return file;
+}
+
+void CreateParentFolders(char* path) {
+  for (char* separator = std::strchr(path + 1, '/'); separator != nullptr;
+       separator = std::strchr(separator + 1, '/')) {
+    *separator = '\0';
+    mkdir(path, 0777);  // It may exist; any other failure shows later.
+    *separator = '/';
+  }
+}
+
+bool MoveIntoPlace(const char* from, const char* to) {
+  return std::rename(from, to) == 0;
+}
 
 bool PrepareStandardStreams() {
   for (int descriptor = 0; descriptor <= 2; ++descriptor) {

@@ -1,7 +1,10 @@
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include <cerrno>
 
 #include "platform/Platform.h"
 
@@ -68,6 +71,43 @@ void AcquireFileLock(std::FILE* file) {
 void ReleaseFileLock(std::FILE* file) {
   OVERLAPPED where = LockedByte();
   UnlockFileEx(OsHandle(file), 0, 1, 0, &where);
+}
+
+std::FILE* CreateNewFile(const char* path) {
+  // _O_EXCL refuses any existing name, a link included; _O_TEXT writes each
+  // line break as CR LF, as the mode "w" does.
+  const int descriptor =
+      _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT,
+            _S_IREAD | _S_IWRITE);
+  if (descriptor == -1) return nullptr;
+  std::FILE* file = _fdopen(descriptor, "w");
+  if (file == nullptr) {
+    const int reason = errno;
+    _close(descriptor);
+    errno = reason;
+  }
+  return file;
+}
+
+void CreateParentFolders(char* path) {
+  for (char* separator = path + 1; *separator != '\0'; ++separator) {
+    if (*separator != '/' && *separator != '\\') continue;
+    const char kept = *separator;
+    *separator = '\0';
+    _mkdir(
+        path);  // It may exist, or be a drive; any other failure shows later.
+    *separator = kept;
+  }
+}
+
+// The C library's rename cannot replace an existing file here.
+bool MoveIntoPlace(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0) return true;
+  const DWORD error = GetLastError();
+  errno = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+              ? EACCES
+              : EIO;
+  return false;
 }
 
 // The C runtime keeps descriptors 0 to 2 reserved even when the process was

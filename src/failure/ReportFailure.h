@@ -1,5 +1,5 @@
-#ifndef PELKAFORGE_DRIVER_REPORTFAILURE_H_
-#define PELKAFORGE_DRIVER_REPORTFAILURE_H_
+#ifndef PELKAFORGE_FAILURE_REPORTFAILURE_H_
+#define PELKAFORGE_FAILURE_REPORTFAILURE_H_
 
 namespace pelkaforge {
 
@@ -11,4 +11,4 @@ namespace pelkaforge {
 
 }  // namespace pelkaforge
 
-#endif  // PELKAFORGE_DRIVER_REPORTFAILURE_H_
+#endif  // PELKAFORGE_FAILURE_REPORTFAILURE_H_

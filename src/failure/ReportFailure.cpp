@@ -1,4 +1,4 @@
-#include "driver/ReportFailure.h"
+#include "failure/ReportFailure.h"
 
 #include <cstdarg>
 #include <cstdio>
