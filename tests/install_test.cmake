@@ -160,7 +160,8 @@ check_example(${WORK}/alongside-build/firmware
 find_program(git git)
 if(git AND EXISTS ${SOURCE_DIR}/.git)
   set(repository ${WORK}/repository)
-  execute_process(COMMAND ${git} -C ${SOURCE_DIR} ls-files
+  execute_process(COMMAND ${git} -C ${SOURCE_DIR} ls-files --cached --others
+                          --exclude-standard
                   OUTPUT_VARIABLE tracked OUTPUT_STRIP_TRAILING_WHITESPACE)
   string(REPLACE "\n" ";" tracked "${tracked}")
   foreach(name IN LISTS tracked)

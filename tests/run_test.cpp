@@ -2,6 +2,7 @@
 // status, and what it leaves on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -25,6 +26,8 @@ const std::string Usage = "usage: Pelkaforge <.bin filename> [ IO | EX ]\n";
 const std::string Warning =
     "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
     "boundry";
+const std::string StepUsage =
+    "usage: pelkaforge-image <.bin filename> <output file>\n";
 const std::string OldOutput = "the output of an earlier run\n";
 
 enum class Output {
@@ -73,12 +76,24 @@ void MakeFifo([[maybe_unused]] const fs::path& work) {
 #endif
 }
 
+void MakeImageReadOnly(const fs::path& work) {
+  fs::permissions(work / "fw.bin", fs::perms::owner_read |
+                                       fs::perms::group_read |
+                                       fs::perms::others_read);
+}
+
 // Every write to the output then fails with ENOSPC.
 void OutputToFullDevice(const fs::path& work) {
   fs::create_symlink("/dev/full", work / "SecondaryMicroImage.c");
 }
 const std::string DiskFull =
     "Unable to write file SecondaryMicroImage.c (No space left on device)\n";
+
+// The row run with pelkaforge-image, the build step, instead.
+RunCase Step(RunCase run) {
+  run.options.image_step = true;
+  return run;
+}
 
 // Options that run the tool under strace with these options. (The leak
 // checker of a sanitized build cannot work under strace.)
@@ -256,6 +271,7 @@ const std::vector<RunCase> RunCases = {
                 .closed_streams = {0, 1, 2},
                 .file_size_limit = 0,
                 .environment = {},
+                .image_step = false,
                 .strace = {}}},
     // The longest path a POSIX system resolves (4095 characters and the end
     // of string) works; one more is refused before anything is touched.
@@ -320,11 +336,7 @@ const std::vector<RunCase> RunCases = {
      Output::kOld,
      0,
      Needs::kNobody,
-     [](const fs::path& work) {
-       fs::permissions(work / "fw.bin", fs::perms::owner_read |
-                                            fs::perms::group_read |
-                                            fs::perms::others_read);
-     }},
+     MakeImageReadOnly},
     {"UnreadableInput",
      1024,
      {"fw.bin"},
@@ -380,6 +392,7 @@ const std::vector<RunCase> RunCases = {
                 .closed_streams = {},
                 .file_size_limit = 1000,
                 .environment = {},
+                .image_step = false,
                 .strace = {}}},
     // The padding is flushed under the lock, but a network file system may
     // report a failed write only at the close.
@@ -406,6 +419,95 @@ const std::vector<RunCase> RunCases = {
      Needs::kStrace,
      nullptr,
      Traced({"-e", "trace=flock", "-e", "inject=flock:error=ENOLCK"})},
+    // The build step never changes the image: its output is that of the
+    // image padded, and only a complete file replaces an earlier one.
+    Step({"StepNoArgument", 1000, {}, StepUsage, 1, Output::kOld}),
+    Step({"StepOneArgument", 1000, {"fw.bin"}, StepUsage, 1, Output::kOld}),
+    Step({"StepThreeArguments",
+          1000,
+          {"fw.bin", "SecondaryMicroImage.c", "EX"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    Step({"StepWholeBlocks",
+          1024,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "",
+          0,
+          Output::kConverted}),
+    Step({"StepEmptyImage",
+          0,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "",
+          0,
+          Output::kConverted}),
+    Step({"StepPads1000",
+          1000,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          Warning + "\n",
+          0,
+          Output::kConverted}),
+    Step({"StepReadOnlyImage",
+          1,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          Warning + "\n",
+          0,
+          Output::kConverted,
+          0,
+          Needs::kNobody,
+          MakeImageReadOnly}),
+    Step({"StepOutputIsImage",
+          1000,
+          {"fw.bin", "./fw.bin"},
+          Refused("fw.bin", "it is the output file ./fw.bin"),
+          1,
+          Output::kOld}),
+    Step({"StepMissingImage",
+          1000,
+          {"missing.bin", "SecondaryMicroImage.c"},
+          "Unable to stat file missing.bin (No such file or directory)\n",
+          1,
+          Output::kOld}),
+    // Output folders can be shared: a name taken, even by a link to the
+    // image, is passed over.
+    Step({"StepTemporaryNameTaken",
+          1024,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "",
+          0,
+          Output::kConverted,
+          0,
+          Needs::kPosix,
+          [](const fs::path& work) {
+            fs::create_symlink("fw.bin", work / "SecondaryMicroImage.c.0.tmp");
+          }}),
+    Step({"StepOutputNotCreatable",
+          1024,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "Unable to open file SecondaryMicroImage.c (Permission denied)\n",
+          1,
+          Output::kOld,
+          0,
+          Needs::kNobody,
+          [](const fs::path& work) {
+            fs::permissions(work, fs::perms::all & ~fs::perms::others_write);
+          }}),
+    Step({"StepWriteFails",
+          1000,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          Warning + "\nUnable to write file SecondaryMicroImage.c (File too "
+                    "large)\n",
+          1,
+          Output::kOld,
+          0,
+          Needs::kPosix,
+          nullptr,
+          RunOptions{.as_nobody = false,
+                     .closed_streams = {},
+                     .file_size_limit = 2000,
+                     .environment = {},
+                     .image_step = true,
+                     .strace = {}}}),
     {"PadsWithoutLockSupport",
      1000,
      {"fw.bin"},
@@ -417,6 +519,16 @@ const std::vector<RunCase> RunCases = {
      nullptr,
      Traced({"-e", "trace=flock", "-e", "inject=flock:error=EOPNOTSUPP"})},
 };
+
+// The temporary files in the folder, as the build step names them.
+std::vector<fs::path> TemporaryFiles(const fs::path& folder) {
+  std::vector<fs::path> found;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".tmp") found.push_back(entry.path());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
 
 class RunTest : public ::testing::TestWithParam<RunCase> {};
 
@@ -447,6 +559,7 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   if (run.setup) run.setup(work);
   RunOptions options = run.options;
   options.as_nobody = run.needs == Needs::kNobody;
+  const std::vector<fs::path> temporary_files = TemporaryFiles(work);
 
   const RunResult result = RunTool(directory, run.arguments, options);
 
@@ -464,7 +577,11 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
       EXPECT_TRUE(FileHolds(output, OldOutput + std::string(9000, 'x')));
       break;
     case Output::kConverted:
-      EXPECT_TRUE(FileHolds(output, ExpectedSource(padded)));
+      // Padded to whole blocks on disk or, by the build step, as it is read.
+      EXPECT_TRUE(FileHolds(
+          output,
+          ExpectedSource(
+              image + std::string((512 - image.size() % 512) % 512, '\xff'))));
       break;
     case Output::kIsInput:
       EXPECT_TRUE(FileHolds(output, image));
@@ -472,6 +589,8 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
     case Output::kUnchecked:
       break;
   }
+  // Whatever the outcome, no run leaves a temporary file behind.
+  EXPECT_EQ(TemporaryFiles(work), temporary_files);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, RunTest, ::testing::ValuesIn(RunCases),
@@ -588,6 +707,7 @@ TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
                       "PELKAFORGE_FAIL_FREAD=" +
                           std::to_string(blocks_read + 1),
                       "ASAN_OPTIONS=verify_asan_link_order=0"},
+      .image_step = false,
       .strace = {}};
 
   const RunResult result = RunTool(directory, {"fw.bin"}, options);

@@ -86,6 +86,14 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 // What a run printed, up to a size no correct run comes near.
 constexpr std::size_t CaptureLimit = std::size_t{1} << 20;
 
+namespace {
+
+const char* ProgramName(const RunOptions& options) {
+  return options.image_step ? PELKAFORGE_IMAGE_STEP_NAME : PELKAFORGE_TOOL_NAME;
+}
+
+}  // namespace
+
 RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
                   const RunOptions& options) {
@@ -134,11 +142,11 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-// The tool is built beside the test executables.
-fs::path ToolPath() {
+// The programs are built beside the test executables.
+fs::path ToolPath(const char* name) {
   std::wstring self(MAX_PATH, L'\0');
   self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
-  return fs::path(self).parent_path() / PELKAFORGE_TOOL_NAME;
+  return fs::path(self).parent_path() / name;
 }
 
 HANDLE CreateCapture(const fs::path& path) {
@@ -154,7 +162,7 @@ StartedRun StartTool(const TempDir& directory,
                      const RunOptions& options) {
   StartedRun run{0, directory.root() / "stdout", directory.root() / "stderr",
                  options.time_limit_seconds};
-  std::wstring command_line = Quoted(ToolPath().wstring());
+  std::wstring command_line = Quoted(ToolPath(ProgramName(options)).wstring());
   for (const std::string& argument : arguments) {
     command_line += L" " + Quoted(Widen(argument));
   }
@@ -240,8 +248,11 @@ void AppendToolCommand(const RunOptions& options,
   if (wrapper != nullptr && options.closed_streams.empty()) {
     AppendWords(wrapper, command);
   }
-  const char* tool = std::getenv("PELKAFORGE_TOOL");
-  command.emplace_back(tool != nullptr ? tool : PELKAFORGE_TOOL_PATH);
+  const char* folder = std::getenv("PELKAFORGE_TOOL_DIR");
+  command.push_back(
+      (fs::path(folder != nullptr ? folder : PELKAFORGE_TOOL_DIR) /
+       ProgramName(options))
+          .string());
 }
 
 }  // namespace

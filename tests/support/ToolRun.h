@@ -38,6 +38,8 @@ struct RunOptions {
   long file_size_limit = 0;
   // "NAME=value" entries added to the tool's environment.
   std::vector<std::string> environment;
+  // Runs pelkaforge-image, the build step, instead of Pelkaforge.
+  bool image_step = false;
   // When not empty, the tool runs under strace with these options (delaying
   // or failing chosen system calls), strace's own output discarded.
   std::vector<std::string> strace;
@@ -61,10 +63,10 @@ struct StartedRun {
 };
 
 // Runs the built tool in directory with the arguments after its name. On
-// POSIX systems the environment can change what runs: PELKAFORGE_TOOL names
-// another build of the tool, PELKAFORGE_TOOL_WRAPPER a command (words
-// separated by spaces) that runs it, such as valgrind with its options,
-// unless a standard stream is to be closed.
+// POSIX systems the environment can change what runs: PELKAFORGE_TOOL_DIR
+// names the folder of another build of the programs, PELKAFORGE_TOOL_WRAPPER a
+// command (words separated by spaces) that runs it, such as valgrind with its
+// options, unless a standard stream is to be closed.
 RunResult RunTool(const TempDir& directory,
                   const std::vector<std::string>& arguments,
                   const RunOptions& options = {});
