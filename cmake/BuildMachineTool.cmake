@@ -1,36 +1,50 @@
-# Pelkaforge::Pelkaforge for a firmware project that adds this folder while
-# cross-compiling: the tool runs on the build machine during the build, so
-# it must not be built by the target's compilers (which may not even compile
-# C++). It names the program the user gave (PELKAFORGE_EXECUTABLE), and
-# nothing is built; or one built from this folder as a project of its own,
+# Pelkaforge::Pelkaforge and Pelkaforge::pelkaforge-image for a firmware
+# project that adds this folder while cross-compiling: the programs run on
+# the build machine during the build, so they must not be built by the
+# target's compilers (which may not even compile C++). They are the programs
+# the user gave (PELKAFORGE_EXECUTABLE, with pelkaforge-image beside it), and
+# nothing is built; or ones built from this folder as a project of its own,
 # with the build machine's default compilers and no toolchain file.
+set(suffix "")
+if(CMAKE_HOST_WIN32)
+  set(suffix ".exe")
+endif()
 if(PELKAFORGE_EXECUTABLE)
   set(tool "${PELKAFORGE_EXECUTABLE}")
+  get_filename_component(tool_dir "${PELKAFORGE_EXECUTABLE}" DIRECTORY)
+  set(step "${tool_dir}/pelkaforge-image${suffix}")
+  if(NOT EXISTS "${step}")
+    message(FATAL_ERROR
+      "PELKAFORGE_EXECUTABLE is ${PELKAFORGE_EXECUTABLE}, but there is no "
+      "pelkaforge-image beside it (${step}), which builds run: name a "
+      "Pelkaforge installed with its build step.")
+  endif()
 else()
   include(ExternalProject)
   # One configuration, Release, whatever generator the firmware project
   # uses: a multi-config one (Ninja Multi-Config, Visual Studio, Xcode)
-  # would otherwise put the program in a folder named after the
-  # configuration it chose. Release's output folder is set, so the program
-  # lands in bin/ with every generator.
+  # would otherwise put the programs in a folder named after the
+  # configuration it chose. Release's output folder is set, so the programs
+  # land in bin/ with every generator.
   set(build_dir "${CMAKE_CURRENT_BINARY_DIR}/build-machine")
-  set(tool "${build_dir}/bin/Pelkaforge")
-  if(CMAKE_HOST_WIN32)
-    string(APPEND tool ".exe")
-  endif()
+  set(tool "${build_dir}/bin/Pelkaforge${suffix}")
+  set(step "${build_dir}/bin/pelkaforge-image${suffix}")
   # Always asked to build, which is quick when nothing changed: an edit of
-  # the tool's sources then reaches the firmware build.
+  # the sources then reaches the firmware build.
   ExternalProject_Add(pelkaforge_build_machine_tool
     SOURCE_DIR "${PROJECT_SOURCE_DIR}"
     BINARY_DIR "${build_dir}"
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CONFIGURATION_TYPES=Release
                "-DCMAKE_RUNTIME_OUTPUT_DIRECTORY_RELEASE=${build_dir}/bin"
     BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --config Release
-                  --target Pelkaforge
+                  --target Pelkaforge pelkaforge-image
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS "${tool}")
+    BUILD_BYPRODUCTS "${tool}" "${step}")
 endif()
 add_executable(Pelkaforge::Pelkaforge IMPORTED GLOBAL)
 set_target_properties(Pelkaforge::Pelkaforge PROPERTIES
   IMPORTED_LOCATION "${tool}")
+add_executable(Pelkaforge::pelkaforge-image IMPORTED GLOBAL)
+set_target_properties(Pelkaforge::pelkaforge-image PROPERTIES
+  IMPORTED_LOCATION "${step}")

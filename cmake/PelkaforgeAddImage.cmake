@@ -1,18 +1,35 @@
-# pelkaforge_add_image(<target> <image>)
+# pelkaforge_add_image(<target> <image> [DEPENDS <targets>...])
 #
 # Adds a SecondaryMicroImage.c generated from <image> (a path relative to the
 # calling directory, or absolute) to <target>'s sources. <target> may be
-# defined in any folder of the project. The tool pads a partial image in
-# place and writes into its working directory, so PelkaforgeRunImage.cmake
-# runs it on a writable copy of the image in a folder of the build tree of
-# <target>'s own: the image in the source tree is never touched, whatever its
-# mode, and each target can have its own image. The file is generated again
-# whenever the image or the tool changes. The generated file defines fixed
-# names, so a target holds one image; it includes "Datatype.h", which
-# <target> supplies, and must be compiled as C.
+# defined in any folder of the project. pelkaforge-image writes the file
+# into a folder of the build tree of <target>'s own, reading the image and
+# never changing it, whatever its mode; each target can have its own image.
+# The file is generated again whenever the image or the program changes.
+# When the image is made in the same build (a custom command, or a project
+# added with ExternalProject_Add), DEPENDS names the targets that make it:
+# the step waits for them. The generated file defines fixed names, so a
+# target holds one image; it includes "Datatype.h", which <target>
+# supplies, and is compiled as C.
 function(pelkaforge_add_image target image)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "DEPENDS")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "pelkaforge_add_image: unexpected arguments "
+                        "${arg_UNPARSED_ARGUMENTS}; after the target and the "
+                        "image only DEPENDS <targets>... may follow")
+  endif()
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
+  endif()
+  # Without C the generated file would be left out of the build, and only
+  # the link would fail, on SecondaryMircoVersion.
+  get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+  list(FIND languages C c_index)
+  if(c_index EQUAL -1)
+    message(FATAL_ERROR
+      "pelkaforge_add_image: the generated SecondaryMicroImage.c is C, and "
+      "this project has not enabled the C language. Enable it: "
+      "project(<name> C CXX), or enable_language(C).")
   endif()
   get_filename_component(image_path "${image}" ABSOLUTE
                          BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
@@ -29,13 +46,11 @@ function(pelkaforge_add_image target image)
   set_property(TARGET ${target} PROPERTY PELKAFORGE_IMAGE "${image_path}")
 
   set(output "${CMAKE_CURRENT_BINARY_DIR}/pelkaforge/${target}/SecondaryMicroImage.c")
-  set(run_image "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/PelkaforgeRunImage.cmake")
   add_custom_command(
     OUTPUT "${output}"
-    COMMAND "${CMAKE_COMMAND}" "-DTOOL=$<TARGET_FILE:Pelkaforge::Pelkaforge>"
-            "-DIMAGE=${image_path}" "-DOUTPUT=${output}" -P "${run_image}"
-    DEPENDS "${image_path}" "$<TARGET_FILE:Pelkaforge::Pelkaforge>"
-            "${run_image}"
+    COMMAND Pelkaforge::pelkaforge-image "${image_path}" "${output}"
+    DEPENDS "${image_path}" "$<TARGET_FILE:Pelkaforge::pelkaforge-image>"
+            ${arg_DEPENDS}
     COMMENT "Generating SecondaryMicroImage.c for ${target} from ${image}"
     VERBATIM)
   # A custom command is built only for targets of the folder that defines
@@ -44,9 +59,13 @@ function(pelkaforge_add_image target image)
   # generated.
   add_custom_target(pelkaforge_image_${target} DEPENDS "${output}")
   # A tool built for the build machine in a cross build is a separate
-  # project's program: its build must come first.
+  # project's program, and an image made in the build comes from targets
+  # that make does not see through the file: their builds come first.
   if(TARGET pelkaforge_build_machine_tool)
     add_dependencies(pelkaforge_image_${target} pelkaforge_build_machine_tool)
+  endif()
+  if(arg_DEPENDS)
+    add_dependencies(pelkaforge_image_${target} ${arg_DEPENDS})
   endif()
   add_dependencies(${target} pelkaforge_image_${target})
   set_source_files_properties("${output}" TARGET_DIRECTORY ${target}

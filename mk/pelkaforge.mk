@@ -1,5 +1,5 @@
 # pelkaforge.mk: GNU make rules that turn firmware images into
-# SecondaryMicroImage.c files with Pelkaforge, as the CMake package's
+# SecondaryMicroImage.c files with pelkaforge-image, as the CMake package's
 # pelkaforge_add_image does.
 #
 #   include /usr/share/pelkaforge/pelkaforge.mk
@@ -11,48 +11,51 @@
 #
 # $(call pelkaforge_image,NAME,IMAGE) defines the rule that makes
 # $(PELKAFORGE_BUILD_DIR)/NAME/SecondaryMicroImage.c from IMAGE and expands
-# to that path. Call it once for each name; it leaves the Makefile's default
-# goal as it was. The tool pads the image it is given in place and writes
-# into its working directory, so it runs in a folder of NAME's own on a fresh
-# copy of the image: the image is never touched, whatever its mode, and make
-# -j is safe. The result replaces the generated file only when the tool
-# succeeded, so a failed run leaves nothing that looks up to date. The file
-# is made again when the image or the tool changes.
+# to that path, its spaces escaped for make (and so for a POSIX shell). Call
+# it once for each name; it leaves the Makefile's default goal as it was.
+# pelkaforge-image only reads the image, whatever its mode, makes the folder
+# and replaces the generated file only with a complete one, so make -j is
+# safe and a failed run leaves nothing that looks up to date. The file is
+# made again when the image or the program changes.
 #
 # Set before the include or on the command line:
 #   PELKAFORGE_BUILD_DIR  where the generated files go (build/pelkaforge)
-#   PELKAFORGE            the tool (the one installed beside this file)
+#   PELKAFORGE_IMAGE      the build step (pelkaforge-image installed beside
+#                         this file, or beside the Pelkaforge that PELKAFORGE
+#                         names; a name without a folder is looked up on the
+#                         PATH)
 #
-# The recipes need a POSIX shell, and paths without spaces.
+# The recipes run the program alone, so any shell make uses will do, and
+# paths may hold spaces as far as make allows them.
 
 pelkaforge_mk_dir := $(dir $(lastword $(MAKEFILE_LIST)))
-pelkaforge_installed := $(pelkaforge_mk_dir)../../bin/Pelkaforge
 PELKAFORGE_BUILD_DIR ?= build/pelkaforge
-PELKAFORGE ?= $(abspath $(or $(wildcard $(pelkaforge_installed).exe),$(pelkaforge_installed)))
+PELKAFORGE ?= $(pelkaforge_mk_dir)../../bin/Pelkaforge
+PELKAFORGE_IMAGE ?= $(if $(findstring /,$(PELKAFORGE)),$(dir $(PELKAFORGE)),)pelkaforge-image
 
-# The tool as the recipes run it from another folder: a path made absolute,
-# a command name looked up on the PATH.
-pelkaforge_tool = $(if $(findstring /,$(PELKAFORGE)),$(abspath $(PELKAFORGE)),$(or $(shell command -v $(PELKAFORGE)),$(PELKAFORGE)))
+pelkaforge_empty :=
+pelkaforge_space := $(pelkaforge_empty) $(pelkaforge_empty)
+pelkaforge_escape = $(subst $(pelkaforge_space),\$(pelkaforge_space),$1)
+pelkaforge_path_separator := $(if $(filter Windows_NT,$(OS)),;,:)
 
-# $1 the image, $2 the name's folder. The tool's messages are shown with a
-# line break after them: its padding warning has none of its own.
+# The program as a path, so that the rule can depend on it: a name without
+# a folder is looked up on the PATH, and Windows programs end in .exe.
+pelkaforge_find = $(firstword $(wildcard $1.exe $1) $1)
+pelkaforge_on_path = $(firstword $(foreach folder,$(subst $(pelkaforge_path_separator), ,$(PATH)),$(wildcard $(folder)/$1.exe $(folder)/$1)) $1)
+pelkaforge_step = $(abspath $(if $(findstring /,$(PELKAFORGE_IMAGE)),$(call pelkaforge_find,$(PELKAFORGE_IMAGE)),$(call pelkaforge_on_path,$(PELKAFORGE_IMAGE))))
+
+# $1 the image, $2 the generated file. The message comes from make itself,
+# the run from pelkaforge-image alone: no shell command is needed.
 define pelkaforge_rule
-$2/SecondaryMicroImage.c: $1 $(pelkaforge_tool)
-	@echo "Generating $$@ from $1"
-	@rm -rf $2/run && mkdir -p $2/run && cat $1 > $2/run/image.bin
-	@if (cd $2/run && $(pelkaforge_tool) image.bin) 2> $2/messages; \
-	then converted=true; else converted=false; fi; \
-	if [ -s $2/messages ]; then \
-	  cat $2/messages; [ -z "$$$$(tail -c 1 $2/messages)" ] || echo; \
-	fi >&2; \
-	$$$$converted
-	@mv -f $2/run/SecondaryMicroImage.c $$@
+$(call pelkaforge_escape,$2): $(call pelkaforge_escape,$1) $(call pelkaforge_escape,$(pelkaforge_step))
+	@$$(info Generating $2 from $1)
+	@"$(pelkaforge_step)" "$1" "$2"
 endef
 
 # A rule defined here would become the default goal of a Makefile that has
 # no rule yet: the goal is kept as it was.
 pelkaforge_image = $(strip \
   $(eval pelkaforge_default_goal := $(.DEFAULT_GOAL)) \
-  $(eval $(call pelkaforge_rule,$(strip $2),$(PELKAFORGE_BUILD_DIR)/$(strip $1))) \
+  $(eval $(call pelkaforge_rule,$(strip $2),$(PELKAFORGE_BUILD_DIR)/$(strip $1)/SecondaryMicroImage.c)) \
   $(eval .DEFAULT_GOAL := $(pelkaforge_default_goal)) \
-  $(PELKAFORGE_BUILD_DIR)/$(strip $1)/SecondaryMicroImage.c)
+  $(call pelkaforge_escape,$(PELKAFORGE_BUILD_DIR)/$(strip $1)/SecondaryMicroImage.c))

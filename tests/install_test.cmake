@@ -100,15 +100,17 @@ set(prefix ${user_work}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(installed
     bin/Pelkaforge${CMAKE_EXECUTABLE_SUFFIX}
+    bin/pelkaforge-image${CMAKE_EXECUTABLE_SUFFIX}
     share/man/man1/Pelkaforge.1
+    share/man/man1/pelkaforge-image.1
     share/doc/pelkaforge/README.md
     share/doc/pelkaforge/LICENSE
     share/doc/pelkaforge/copyright
     share/pelkaforge/pelkaforge.mk
+    share/pelkaforge/scons/pelkaforge.py
     lib/cmake/Pelkaforge/PelkaforgeConfig.cmake
     lib/cmake/Pelkaforge/PelkaforgeConfigVersion.cmake
-    lib/cmake/Pelkaforge/PelkaforgeAddImage.cmake
-    lib/cmake/Pelkaforge/PelkaforgeRunImage.cmake)
+    lib/cmake/Pelkaforge/PelkaforgeAddImage.cmake)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
@@ -135,7 +137,8 @@ foreach(generator IN LISTS generators)
   check_example(${build} ${CMAKE_COMMAND} --build ${build})
 endforeach()
 
-set(build ${user_work}/make)
+# A build folder whose path holds a space, as far as make allows.
+set(build "${user_work}/make build")
 set(make make -C ${example} PELKAFORGE_PREFIX=${prefix} BUILD=${build})
 check_example(${build} ${make} -j2)
 # Built once more after the image's restoring, then nothing is left to do.
@@ -189,24 +192,56 @@ add_subdirectory(\"${example}\" firmware)
                 ${CMAKE_COMMAND} --build ${WORK}/fetched-build)
 endif()
 
-# A second image for one target stops configuration with a message that
-# says why.
-file(WRITE ${WORK}/two-images/CMakeLists.txt "\
+# Configuring the project <name> (its CMakeLists.txt after a find_package
+# of the installed package) must stop with a message matching <expected>.
+function(expect_refused name project_languages body expected)
+  file(WRITE ${WORK}/${name}/CMakeLists.txt "\
 cmake_minimum_required(VERSION 3.18...4.3)
-project(TwoImages LANGUAGES C)
+project(${name} LANGUAGES ${project_languages})
 find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+${body}")
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -S ${WORK}/${name} -B ${WORK}/${name}-build
+            -DCMAKE_PREFIX_PATH=${prefix}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  string(REGEX REPLACE "[ \n]+" " " out "${out}")
+  if(status EQUAL 0 OR NOT out MATCHES "${expected}")
+    message(FATAL_ERROR "${name}: status ${status}\n${out}")
+  endif()
+endfunction()
+
+# A second image for one target, and an image for a project without C,
+# whose link would fail on the generated file left out.
+expect_refused(two-images C "
 add_library(images STATIC)
 pelkaforge_add_image(images \"${example}/app.bin\")
 pelkaforge_add_image(images \"${example}/images/updater.bin\")
+" "pelkaforge_add_image: target images already holds the image .*/app.bin, so it cannot also hold .*/updater.bin.* one target holds one image")
+expect_refused(no-c CXX "
+add_library(images STATIC)
+pelkaforge_add_image(images \"${example}/app.bin\")
+" "the generated SecondaryMicroImage.c is C, and this project has not enabled the C language")
+
+# An image made in the same build, by a custom command in another folder,
+# with the generator that cannot see such a file on its own.
+file(WRITE ${WORK}/made/secondary/CMakeLists.txt "\
+add_custom_command(OUTPUT secondary.bin
+  COMMAND \${CMAKE_COMMAND} -E copy \"${example}/app.bin\" secondary.bin)
+add_custom_target(secondary DEPENDS secondary.bin)
 ")
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -S ${WORK}/two-images -B ${WORK}/two-images-build
-          -DCMAKE_PREFIX_PATH=${prefix}
-  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-string(REGEX REPLACE "[ \n]+" " " out "${out}")
-if(status EQUAL 0 OR NOT out MATCHES
-   "pelkaforge_add_image: target images already holds the image .*/app.bin, so it cannot also hold .*/updater.bin.* one target holds one image")
-  message(FATAL_ERROR "a second image for one target: status ${status}\n${out}")
-endif()
+file(WRITE ${WORK}/made/CMakeLists.txt "\
+cmake_minimum_required(VERSION 3.18...4.3)
+project(Made LANGUAGES C)
+find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+add_subdirectory(secondary)
+add_executable(app \"${example}/image_info.c\")
+target_include_directories(app PRIVATE \"${example}\")
+pelkaforge_add_image(app \${CMAKE_BINARY_DIR}/secondary/secondary.bin
+                     DEPENDS secondary)
+")
+run(${CMAKE_COMMAND} -S ${WORK}/made -B ${WORK}/made-build
+    -G "Unix Makefiles" -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK}/made-build)
+expect_output(${WORK}/made-build/app "image: 1536 bytes, version 7")
 
 file(REMOVE_RECURSE ${user_work})
