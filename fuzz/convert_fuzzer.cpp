@@ -1,7 +1,9 @@
 // Whole conversions of arbitrary images, up to a few blocks, in a private
 // directory: the image must end padded with 0xFF to whole blocks, its own
 // bytes unchanged, and the output must be exactly the text of the padded
-// image as the tests' plain reference writes it. Any difference aborts.
+// image as the tests' plain reference writes it. pelkaforge-image, run on a
+// copy, must write the same text and leave its copy as it was. Any
+// difference aborts.
 #include <stdlib.h>  // mkdtemp
 
 #include <cstddef>
@@ -15,6 +17,7 @@
 #include <system_error>
 
 #include "driver/ImageConverter.h"
+#include "driver/ImageStep.h"
 #include "support/ExpectedSource.h"
 
 namespace {
@@ -52,8 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   if (size > LargestImage) return -1;  // not added to the corpus
   const std::string image(reinterpret_cast<const char*>(data), size);
   const std::filesystem::path input_path = work_directory / "fw.bin";
-  {
-    std::ofstream out(input_path, std::ios::binary | std::ios::trunc);
+  const std::filesystem::path step_input_path = work_directory / "step.bin";
+  for (const std::filesystem::path& path : {input_path, step_input_path}) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(image.data(), static_cast<std::streamsize>(image.size()));
   }
 
@@ -61,10 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   char tool[] = "Pelkaforge";
   char input[] = "fw.bin";
   char* argv[] = {tool, input, nullptr};
+  char step[] = "pelkaforge-image";
+  char step_input[] = "step.bin";
+  char step_output[] = "step.c";
+  char* step_argv[] = {step, step_input, step_output, nullptr};
   std::filesystem::current_path(work_directory);
   const int status = pelkaforge::RunImageConverter(2, argv);
+  const int step_status = pelkaforge::RunImageStep(3, step_argv);
   std::filesystem::current_path(start_directory);
-  if (status != 0) std::abort();
+  if (status != 0 || step_status != 0) std::abort();
 
   const std::string padded = ReadFile(input_path);
   if (padded.size() % 512 != 0 || padded.size() < size ||
@@ -73,8 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       padded.find_first_not_of('\xff', size) != std::string::npos) {
     std::abort();
   }
-  if (ReadFile(work_directory / "SecondaryMicroImage.c") !=
-      pelkaforge::testing::ExpectedSource(padded, "\n")) {
+  const std::string output = ReadFile(work_directory / "SecondaryMicroImage.c");
+  if (output != pelkaforge::testing::ExpectedSource(padded, "\n") ||
+      ReadFile(work_directory / "step.c") != output ||
+      ReadFile(step_input_path) != image) {
     std::abort();
   }
   return 0;
