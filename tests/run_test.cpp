@@ -95,6 +95,13 @@ RunCase Step(RunCase run) {
   return run;
 }
 
+// Options that let the tool write files of this size at the most.
+RunOptions FileSizeLimit(long bytes) {
+  RunOptions options;
+  options.file_size_limit = bytes;
+  return options;
+}
+
 // Options that run the tool under strace with these options. (The leak
 // checker of a sanitized build cannot work under strace.)
 RunOptions Traced(std::vector<std::string> strace) {
@@ -388,12 +395,7 @@ const std::vector<RunCase> RunCases = {
      0,
      Needs::kPosix,
      nullptr,
-     RunOptions{.as_nobody = false,
-                .closed_streams = {},
-                .file_size_limit = 1000,
-                .environment = {},
-                .image_step = false,
-                .strace = {}}},
+     FileSizeLimit(1000)},
     // The padding is flushed under the lock, but a network file system may
     // report a failed write only at the close.
     {"PadCloseFails",
@@ -502,12 +504,7 @@ const std::vector<RunCase> RunCases = {
           0,
           Needs::kPosix,
           nullptr,
-          RunOptions{.as_nobody = false,
-                     .closed_streams = {},
-                     .file_size_limit = 2000,
-                     .environment = {},
-                     .image_step = true,
-                     .strace = {}}}),
+          FileSizeLimit(2000)}),
     {"PadsWithoutLockSupport",
      1000,
      {"fw.bin"},

@@ -52,6 +52,7 @@ std::FILE* CreateNewFile(const char* path) {
   if (file == nullptr) {
     const int reason = errno;
     close(descriptor);
+    unlink(path);
     errno = reason;
   }
   return file;

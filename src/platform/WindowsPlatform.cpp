@@ -84,6 +84,7 @@ std::FILE* CreateNewFile(const char* path) {
   if (file == nullptr) {
     const int reason = errno;
     _close(descriptor);
+    _unlink(path);
     errno = reason;
   }
   return file;
