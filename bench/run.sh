@@ -7,8 +7,11 @@
 #             conversion does;
 #   w_floor   writes a file of the output's size in 1 MiB calls;
 #   xxd       `xxd -i`, at the small sizes and at COMPARE;
-#   printf    a converter with one fprintf per byte, at COMPARE.
-# Every ratio is the tool's time over the other's: below 1 the tool wins.
+#   printf    a converter with one fprintf per byte, at COMPARE;
+#   step      pelkaforge-image, the build step, on the same image (this
+#             ratio is the step's time over the tool's: 1 is as fast).
+# Every other ratio is the tool's time over the other's: below 1 the tool
+# wins.
 # Prints medians, ratios and the tool's peak resident memory.
 #
 #   bench/run.sh                           sizes 4K 32K 1M 16M 64M 256M
@@ -42,8 +45,8 @@ pair() { "$build/bench/time_runs" "$@"; }
 field() { cut -d' ' -f"$1" <<<"$2"; }
 
 printf '\n== whole runs in %s (medians; ratios are medians of paired runs)\n' "$dir"
-printf '%6s %5s %10s %10s %8s %10s %8s %8s %8s %8s\n' image runs tool_s \
-  rw_floor_s tool/rw w_floor_s tool/w tool/xxd tool/prtf rss_KiB
+printf '%6s %5s %10s %10s %8s %10s %8s %8s %8s %9s %8s\n' image runs tool_s \
+  rw_floor_s tool/rw w_floor_s tool/w tool/xxd tool/prtf step/tool rss_KiB
 for size in $sizes; do
   bytes=$(numfmt --from=iec "$size")
   head -c "$bytes" /dev/urandom >image.bin
@@ -56,6 +59,8 @@ for size in $sizes; do
     "$build/bench/read_write_floor" image.bin "$output" floor.out)
   w=$(pair "$n" /dev/null "${tool[@]}" -- /dev/null \
     "$build/bench/write_floor" "$output" floor.out)
+  step=$(pair "$n" /dev/null "$build/pelkaforge-image" image.bin step.c -- \
+    /dev/null "${tool[@]}")
   xxd=- printf=-
   if ((bytes < 1 << 20)) || [[ $size == "$compare" ]]; then
     xxd=$(field 3 "$(pair "$n" /dev/null "${tool[@]}" -- xxd.c xxd -i image.bin)")
@@ -64,10 +69,11 @@ for size in $sizes; do
     printf=$(field 3 "$(pair "$n" /dev/null "${tool[@]}" -- /dev/null \
       "$build/bench/printf_reference" image.bin)")
   fi
-  printf '%6s %5d %10.6f %10.6f %8.2f %10.6f %8.2f %8s %8s %8d\n' "$size" "$n" \
-    "$(field 1 "$rw")" "$(field 2 "$rw")" "$(field 3 "$rw")" \
-    "$(field 2 "$w")" "$(field 3 "$w")" "$xxd" "$printf" "$(field 4 "$rw")"
-  rm -f image.bin SecondaryMicroImage.c floor.out xxd.c
+  printf '%6s %5d %10.6f %10.6f %8.2f %10.6f %8.2f %8s %8s %9.2f %8d\n' \
+    "$size" "$n" "$(field 1 "$rw")" "$(field 2 "$rw")" "$(field 3 "$rw")" \
+    "$(field 2 "$w")" "$(field 3 "$w")" "$xxd" "$printf" "$(field 3 "$step")" \
+    "$(field 4 "$rw")"
+  rm -f image.bin SecondaryMicroImage.c floor.out xxd.c step.c
 done
 echo
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"

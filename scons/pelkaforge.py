@@ -42,7 +42,12 @@ def _pelkaforge_image(env, target, image):
             isinstance(target, str) and not target.endswith('.c')):
         target = env.Dir(target).File(OUTPUT_NAME)
     nodes = env.PelkaforgeImageBuilder(target=target, source=image)
-    env.Depends(nodes, env.File(env.subst('$PELKAFORGE_IMAGE')))
+    # A new program makes the file again: a name without a folder is the
+    # program on the PATH.
+    program = env.subst('$PELKAFORGE_IMAGE')
+    if not os.path.dirname(program):
+        program = env.WhereIs(program) or program
+    env.Depends(nodes, env.File(program))
     return nodes[0]
 
 
