@@ -1,7 +1,6 @@
 #include "driver/ImageConverter.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 

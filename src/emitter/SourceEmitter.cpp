@@ -260,14 +260,15 @@ void CloseOutput() {
     if (!closed) ReportWriteFailure();
     return;
   }
-  if (!closed || !MoveIntoPlace(output.temporary.data(), output.path)) {
+  const bool placed =
+      closed && MoveIntoPlace(output.temporary.data(), output.path);
+  if (!placed) {
     const int reason = errno;
     std::remove(output.temporary.data());
-    output.temporary[0] = '\0';
     errno = reason;
-    ReportWriteFailure();
   }
   output.temporary[0] = '\0';
+  if (!placed) ReportWriteFailure();
 }
 
 }  // namespace pelkaforge
