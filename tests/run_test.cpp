@@ -23,9 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string Usage = "usage: Pelkaforge <.bin filename> [ IO | EX ]\n";
-const std::string Warning =
-    "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
-    "boundry";
+const std::string Warning = PaddingWarning;
 const std::string StepUsage =
     "usage: pelkaforge-image <.bin filename> <output file>\n";
 const std::string OldOutput = "the output of an earlier run\n";

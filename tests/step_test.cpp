@@ -12,6 +12,7 @@
 
 #include "driver/ImageConverter.h"
 #include "driver/ImageStep.h"
+#include "support/ExpectedSource.h"
 #include "support/ToolRun.h"
 
 namespace pelkaforge::testing {
@@ -33,9 +34,6 @@ TEST(ImageStepTest, WritesWhatPelkaforgeWritesForTheImagePadded) {
   const fs::path start = fs::current_path();
   // Both programs write relative to the current folder.
   fs::current_path(directory.work());
-  const std::string warning =
-      "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
-      "boundry";
   char pelkaforge[] = "Pelkaforge";
   char copy[] = "copy.bin";
   char step[] = "pelkaforge-image";
@@ -55,7 +53,9 @@ TEST(ImageStepTest, WritesWhatPelkaforgeWritesForTheImagePadded) {
 
     ASSERT_EQ(converter_status, 0) << size << " bytes";
     ASSERT_EQ(step_status, 0) << size << " bytes";
-    ASSERT_EQ(messages, size % 512 == 0 ? "" : warning + warning + "\n")
+    ASSERT_EQ(messages, size % 512 == 0 ? ""
+                                        : std::string(PaddingWarning) +
+                                              PaddingWarning + "\n")
         << size << " bytes";
     ASSERT_TRUE(FileHolds(output, ReadBytes("SecondaryMicroImage.c")))
         << size << " bytes";

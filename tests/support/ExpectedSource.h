@@ -7,6 +7,13 @@
 // fuzz targets alike: written the plainest way, apart from the tool's code.
 namespace pelkaforge::testing {
 
+// The warning for an image that is padded, as both programs print it
+// (Pelkaforge without a line break after it, pelkaforge-image with one). A
+// constant, so that tables of other files may use it as they are made.
+constexpr const char* PaddingWarning =
+    "Invalid file size (not divisible by 512)\n Will padd with FF to 512 "
+    "boundry";
+
 // The platform's line end in a text stream: "\r\n" on Windows, "\n"
 // elsewhere.
 std::string TextLineEnd();
