@@ -100,6 +100,10 @@ RunOptions FileSizeLimit(long bytes) {
   return options;
 }
 
+// Stands in an strace option for the run's folder: strace matches a file
+// that does not exist yet by its absolute path alone.
+const std::string WorkFolder = "{work}";
+
 // Options that run the tool under strace with these options. (The leak
 // checker of a sanitized build cannot work under strace.)
 RunOptions Traced(std::vector<std::string> strace) {
@@ -489,6 +493,21 @@ const std::vector<RunCase> RunCases = {
           Needs::kPosix,
           nullptr,
           FileSizeLimit(2000)}),
+    // The end of the file reaches the disk at the close: a close that fails
+    // (the last flush on a full disk) must never put a truncated file in
+    // place, where a build and its cache would take it as made.
+    Step({"StepCloseFails",
+          1000,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          Warning + "\nUnable to write file SecondaryMicroImage.c "
+                    "(Input/output error)\n",
+          1,
+          Output::kOld,
+          0,
+          Needs::kStrace,
+          nullptr,
+          Traced({"-P", WorkFolder + "/SecondaryMicroImage.c.0.tmp", "-e",
+                  "trace=close", "-e", "inject=close:error=EIO"})}),
 };
 
 // The temporary files in the folder, as the build step names them.
@@ -530,6 +549,11 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   if (run.setup) run.setup(work);
   RunOptions options = run.options;
   options.as_nobody = run.needs == Needs::kNobody;
+  for (std::string& word : options.strace) {
+    if (word.starts_with(WorkFolder)) {
+      word.replace(0, WorkFolder.size(), work.string());
+    }
+  }
   const std::vector<fs::path> temporary_files = TemporaryFiles(work);
 
   const RunResult result = RunTool(directory, run.arguments, options);
