@@ -2,22 +2,34 @@
 # project that adds this folder while cross-compiling: the programs run on
 # the build machine during the build, so they must not be built by the
 # target's compilers (which may not even compile C++). They are the programs
-# the user gave (PELKAFORGE_EXECUTABLE, with pelkaforge-image beside it), and
-# nothing is built; or ones built from this folder as a project of its own,
-# with the build machine's default compilers and no toolchain file.
+# the user named (PELKAFORGE_IMAGE_PROGRAM, or PELKAFORGE_EXECUTABLE with
+# pelkaforge-image beside it), and nothing is built; or ones built from this
+# folder as a project of its own, with the build machine's default
+# compilers and no toolchain file.
 set(suffix "")
 if(CMAKE_HOST_WIN32)
   set(suffix ".exe")
 endif()
-if(PELKAFORGE_EXECUTABLE)
-  set(tool "${PELKAFORGE_EXECUTABLE}")
-  get_filename_component(tool_dir "${PELKAFORGE_EXECUTABLE}" DIRECTORY)
-  set(step "${tool_dir}/pelkaforge-image${suffix}")
-  if(NOT EXISTS "${step}")
+if(PELKAFORGE_IMAGE_PROGRAM OR PELKAFORGE_EXECUTABLE)
+  if(PELKAFORGE_IMAGE_PROGRAM)
+    set(step "${PELKAFORGE_IMAGE_PROGRAM}")
+    set(named "PELKAFORGE_IMAGE_PROGRAM is ${PELKAFORGE_IMAGE_PROGRAM}")
+  else()
+    get_filename_component(tool_dir "${PELKAFORGE_EXECUTABLE}" DIRECTORY)
+    set(step "${tool_dir}/pelkaforge-image${suffix}")
+    set(named "PELKAFORGE_EXECUTABLE is ${PELKAFORGE_EXECUTABLE}, and "
+              "pelkaforge-image is looked for beside it")
+  endif()
+  if(NOT EXISTS "${step}" OR IS_DIRECTORY "${step}")
     message(FATAL_ERROR
-      "PELKAFORGE_EXECUTABLE is ${PELKAFORGE_EXECUTABLE}, but there is no "
-      "pelkaforge-image beside it (${step}), which builds run: name a "
-      "Pelkaforge installed with its build step.")
+      "${named}, but there is no such program: ${step}. Name the "
+      "pelkaforge-image to run, with its path: "
+      "-DPELKAFORGE_IMAGE_PROGRAM=/usr/bin/pelkaforge-image, for example.")
+  endif()
+  get_filename_component(step_dir "${step}" DIRECTORY)
+  set(tool "${step_dir}/Pelkaforge${suffix}")
+  if(PELKAFORGE_EXECUTABLE)
+    set(tool "${PELKAFORGE_EXECUTABLE}")
   endif()
 else()
   include(ExternalProject)
@@ -25,16 +37,22 @@ else()
   # uses: a multi-config one (Ninja Multi-Config, Visual Studio, Xcode)
   # would otherwise put the programs in a folder named after the
   # configuration it chose. Release's output folder is set, so the programs
-  # land in bin/ with every generator.
+  # land in bin/ with every generator. Only a multi-config generator reads
+  # CMAKE_CONFIGURATION_TYPES: given to another, CMake warns of it unused.
   set(build_dir "${CMAKE_CURRENT_BINARY_DIR}/build-machine")
   set(tool "${build_dir}/bin/Pelkaforge${suffix}")
   set(step "${build_dir}/bin/pelkaforge-image${suffix}")
+  set(configuration -DCMAKE_BUILD_TYPE=Release)
+  get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(multi_config)
+    set(configuration -DCMAKE_CONFIGURATION_TYPES=Release)
+  endif()
   # Always asked to build, which is quick when nothing changed: an edit of
   # the sources then reaches the firmware build.
   ExternalProject_Add(pelkaforge_build_machine_tool
     SOURCE_DIR "${PROJECT_SOURCE_DIR}"
     BINARY_DIR "${build_dir}"
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CONFIGURATION_TYPES=Release
+    CMAKE_ARGS ${configuration}
                "-DCMAKE_RUNTIME_OUTPUT_DIRECTORY_RELEASE=${build_dir}/bin"
     BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --config Release
                   --target Pelkaforge pelkaforge-image

@@ -47,8 +47,16 @@ function(expect_image library image_file padded_size)
   endif()
 endfunction()
 
+# A guest's configure, its own and the build machine's, says nothing.
+function(expect_no_warning)
+  if(run_output MATCHES "CMake Warning")
+    message(FATAL_ERROR "Pelkaforge warned:\n${run_output}")
+  endif()
+endfunction()
+
 function(check_cross_build build libraries)
   run(${CMAKE_COMMAND} --build ${build} --target app_image updater_image)
+  expect_no_warning()
   expect_image(${libraries}/libapp_image.a ${example}/app.bin 1536)
   expect_image(${libraries}/libupdater_image.a
                ${example}/images/updater.bin 1024)
@@ -93,7 +101,27 @@ add_subdirectory(\"${example}\" firmware)
 ")
 run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build
     -DCMAKE_TOOLCHAIN_FILE=${toolchain})
+expect_no_warning()
 check_cross_build(${WORK}/alongside-build ${WORK}/alongside-build/firmware)
+
+# A pelkaforge-image the firmware team has, named: nothing is built.
+run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/named-build
+    -DCMAKE_TOOLCHAIN_FILE=${toolchain}
+    -DPELKAFORGE_IMAGE_PROGRAM=${prefix}/bin/pelkaforge-image)
+check_cross_build(${WORK}/named-build ${WORK}/named-build/firmware)
+if(EXISTS ${WORK}/named-build/pelkaforge/build-machine)
+  message(FATAL_ERROR "a named pelkaforge-image was built all the same")
+endif()
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/misnamed-build
+          -DCMAKE_TOOLCHAIN_FILE=${toolchain}
+          -DPELKAFORGE_IMAGE_PROGRAM=${WORK}/no-such-program
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+string(REGEX REPLACE "[ \n]+" " " out "${out}")
+if(status EQUAL 0 OR NOT out MATCHES
+   "there is no such program: .*/no-such-program. Name the pelkaforge-image")
+  message(FATAL_ERROR "a missing program was not named: ${out}")
+endif()
 
 # A multi-config generator puts each configuration's files in a folder of
 # its own; the tool for the build machine must still be found.
@@ -101,6 +129,7 @@ find_program(ninja ninja)
 if(ninja)
   run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/multi-config-build
       -G "Ninja Multi-Config" -DCMAKE_TOOLCHAIN_FILE=${toolchain})
+  expect_no_warning()
   check_cross_build(${WORK}/multi-config-build
                     ${WORK}/multi-config-build/firmware/Debug)
 endif()

@@ -154,9 +154,23 @@ project(Alongside LANGUAGES C CXX)
 add_subdirectory(\"${SOURCE_DIR}\" pelkaforge)
 add_subdirectory(\"${example}\" firmware)
 ")
-run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build)
+# A guest: a warning a newer compiler may give in Pelkaforge's code stops
+# nothing, configuring says nothing of Pelkaforge's, and the host's install
+# holds nothing of it.
+file(WRITE ${WORK}/new-warning.h "#warning \"a newer compiler's warning\"\n")
+run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build
+    "-DCMAKE_CXX_FLAGS=-include ${WORK}/new-warning.h")
+if(run_output MATCHES "CMake Warning")
+  message(FATAL_ERROR "configuring the host warned:\n${run_output}")
+endif()
 check_example(${WORK}/alongside-build/firmware
               ${CMAKE_COMMAND} --build ${WORK}/alongside-build)
+run(${CMAKE_COMMAND} --install ${WORK}/alongside-build
+    --prefix ${WORK}/alongside-install)
+file(GLOB_RECURSE installed ${WORK}/alongside-install/*)
+if(installed)
+  message(FATAL_ERROR "the host's install holds ${installed}")
+endif()
 
 # Fetched with FetchContent, as a firmware project takes a repository: from
 # a git repository of the files as they are here.
