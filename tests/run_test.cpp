@@ -8,8 +8,10 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "driver/Version.h"
 #include "support/ExpectedSource.h"
 #include "support/ToolRun.h"
 
@@ -437,6 +439,12 @@ const std::vector<RunCase> RunCases = {
           StepUsage,
           1,
           Output::kOld}),
+    Step({"StepUnknownOption",
+          1000,
+          {"--output", "SecondaryMicroImage.c"},
+          StepUsage,
+          1,
+          Output::kOld}),
     Step({"StepPads1000",
           1000,
           {"fw.bin", "SecondaryMicroImage.c"},
@@ -592,6 +600,23 @@ INSTANTIATE_TEST_SUITE_P(Runs, RunTest, ::testing::ValuesIn(RunCases),
                          [](const ::testing::TestParamInfo<RunCase>& info) {
                            return info.param.name;
                          });
+
+// Answers on standard output, whatever follows, and converts nothing.
+TEST(StepOptionsTest, HelpAndVersionAnswerOnStandardOutput) {
+  RunOptions options;
+  options.image_step = true;
+  for (const auto& [option, answer] :
+       {std::pair<std::string, std::string>{"--help", StepUsage + "\n"},
+        {"--version", "pelkaforge-image " + std::string(VersionLine)}}) {
+    TempDir directory;
+    RunResult result = RunTool(directory, {option, "fw.bin", "x"}, options);
+    std::erase(result.out, '\r');  // Windows's text mode
+    EXPECT_EQ(result.out.substr(0, answer.size()), answer) << option;
+    EXPECT_EQ(result.err, "") << option;
+    EXPECT_EQ(result.status, 0) << option;
+    EXPECT_TRUE(fs::is_empty(directory.work())) << option;
+  }
+}
 
 TEST(RunTwiceTest, SecondRunFindsWholeBlocksAndWritesTheSameFile) {
   TempDir directory;
