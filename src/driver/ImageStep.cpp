@@ -42,7 +42,7 @@ constexpr const char* Help =
 }
 
 // An image whose name begins with '-' is given as "./-name".
-void AnswerOption(const char* option) {
+[[noreturn]] void AnswerOption(const char* option) {
   if (std::strcmp(option, "--help") == 0) Answer(Usage, Help);
   if (std::strcmp(option, "--version") == 0) {
     Answer("pelkaforge-image ", VersionLine);
