@@ -2,35 +2,23 @@
 # project that adds this folder while cross-compiling: the programs run on
 # the build machine during the build, so they must not be built by the
 # target's compilers (which may not even compile C++). They are the programs
-# the user named (PELKAFORGE_IMAGE_PROGRAM, or PELKAFORGE_EXECUTABLE with
-# pelkaforge-image beside it), and nothing is built; or ones built from this
-# folder as a project of its own, with the build machine's default
-# compilers and no toolchain file.
+# the user named (PELKAFORGE_IMAGE_PROGRAM, with Pelkaforge beside it), and
+# nothing is built; or ones built from this folder as a project of its own,
+# with the build machine's default compilers and no toolchain file.
 set(suffix "")
 if(CMAKE_HOST_WIN32)
   set(suffix ".exe")
 endif()
-if(PELKAFORGE_IMAGE_PROGRAM OR PELKAFORGE_EXECUTABLE)
-  if(PELKAFORGE_IMAGE_PROGRAM)
-    set(step "${PELKAFORGE_IMAGE_PROGRAM}")
-    set(named "PELKAFORGE_IMAGE_PROGRAM is ${PELKAFORGE_IMAGE_PROGRAM}")
-  else()
-    get_filename_component(tool_dir "${PELKAFORGE_EXECUTABLE}" DIRECTORY)
-    set(step "${tool_dir}/pelkaforge-image${suffix}")
-    set(named "PELKAFORGE_EXECUTABLE is ${PELKAFORGE_EXECUTABLE}, and "
-              "pelkaforge-image is looked for beside it")
-  endif()
+if(PELKAFORGE_IMAGE_PROGRAM)
+  set(step "${PELKAFORGE_IMAGE_PROGRAM}")
   if(NOT EXISTS "${step}" OR IS_DIRECTORY "${step}")
     message(FATAL_ERROR
-      "${named}, but there is no such program: ${step}. Name the "
-      "pelkaforge-image to run, with its path: "
+      "PELKAFORGE_IMAGE_PROGRAM is ${step}, but there is no such program. "
+      "Name the pelkaforge-image to run, with its path: "
       "-DPELKAFORGE_IMAGE_PROGRAM=/usr/bin/pelkaforge-image, for example.")
   endif()
   get_filename_component(step_dir "${step}" DIRECTORY)
   set(tool "${step_dir}/Pelkaforge${suffix}")
-  if(PELKAFORGE_EXECUTABLE)
-    set(tool "${PELKAFORGE_EXECUTABLE}")
-  endif()
 else()
   include(ExternalProject)
   # One configuration, Release, whatever generator the firmware project

@@ -119,7 +119,7 @@ execute_process(
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
 string(REGEX REPLACE "[ \n]+" " " out "${out}")
 if(status EQUAL 0 OR NOT out MATCHES
-   "there is no such program: .*/no-such-program. Name the pelkaforge-image")
+   "PELKAFORGE_IMAGE_PROGRAM is .*/no-such-program, but there is no such program. Name the pelkaforge-image")
   message(FATAL_ERROR "a missing program was not named: ${out}")
 endif()
 
