@@ -16,6 +16,9 @@ install(FILES doc/Pelkaforge.1 doc/pelkaforge-image.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE doc/copyright
         DESTINATION ${PELKAFORGE_DOC_DIR})
+# The pages the README links, where its links find them.
+file(GLOB pages doc/*.md)
+install(FILES ${pages} DESTINATION ${PELKAFORGE_DOC_DIR}/doc)
 # The GNU make rules and the SCons tool, which find the build step from
 # their own place.
 install(FILES mk/pelkaforge.mk
