@@ -47,13 +47,6 @@ function(expect_image library image_file padded_size)
   endif()
 endfunction()
 
-# A guest's configure, its own and the build machine's, says nothing.
-function(expect_no_warning)
-  if(run_output MATCHES "CMake Warning")
-    message(FATAL_ERROR "Pelkaforge warned:\n${run_output}")
-  endif()
-endfunction()
-
 function(check_cross_build build libraries)
   run(${CMAKE_COMMAND} --build ${build} --target app_image updater_image)
   expect_no_warning()

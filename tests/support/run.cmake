@@ -8,3 +8,11 @@ function(run)
   endif()
   set(run_output "${out}" PARENT_SCOPE)
 endfunction()
+
+# Stops the test script when the last run() printed a CMake warning: as a
+# guest in another project's build, Pelkaforge has nothing to warn of.
+function(expect_no_warning)
+  if(run_output MATCHES "CMake Warning")
+    message(FATAL_ERROR "Pelkaforge warned:\n${run_output}")
+  endif()
+endfunction()
