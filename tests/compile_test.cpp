@@ -1,16 +1,21 @@
-// The generated file, compiled as C by the system's compiler against a
-// Datatype.h of the kind a firmware project supplies, holds the image.
+// The generated files, compiled by the system's compilers against a
+// Datatype.h of the kind a firmware project supplies, hold the images.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
+#include <utility>
 
 #include "support/ToolRun.h"
 
 namespace pelkaforge::testing {
 namespace {
 
-const char* const DatatypeHeader = "typedef unsigned char tUBYTE;\n";
+// Guarded, as every image header includes it.
+const char* const DatatypeHeader =
+    "#ifndef DATATYPE_H\n#define DATATYPE_H\ntypedef unsigned char tUBYTE;\n"
+    "#endif\n";
 
 // Links against the generated file's definitions (external only in C), then
 // dumps the array as far as the block count says, and the two variables.
@@ -50,6 +55,100 @@ TEST(GeneratedSourceTest, CompilesAsCAndHoldsThePaddedImage) {
   EXPECT_EQ(ReadBytes(work / "array.bin"), image + std::string(236, '\xff'));
   EXPECT_EQ(ReadBytes(work / "figures.txt"), "6 255\n");
 }
+
+// Two images named apart, the second with the longest name allowed, used
+// through their headers alone: their lengths are constants, and their bytes
+// and figures are those of the padded images.
+const char* const TwoImagesProgram = R"(#include <stdio.h>
+#include "radio.h"
+#include "abcdefghijklmnopqrstuvw.h"
+
+#ifdef __cplusplus
+#define STATIC_ASSERT static_assert
+#else
+#define STATIC_ASSERT _Static_assert
+#endif
+STATIC_ASSERT(sizeof radio == 1536, "the padded length");
+STATIC_ASSERT(sizeof abcdefghijklmnopqrstuvw == 512, "the length");
+
+int main(void) {
+  FILE* arrays = fopen("arrays.bin", "wb");
+  fwrite(radio, 1, sizeof radio, arrays);
+  fwrite(abcdefghijklmnopqrstuvw, 1, sizeof abcdefghijklmnopqrstuvw, arrays);
+  fclose(arrays);
+  printf("%d %d %d %d\n", radio_blocks, radio_version,
+         abcdefghijklmnopqrstuvw_blocks, abcdefghijklmnopqrstuvw_version);
+  return 0;
+}
+)";
+
+struct Language {
+  const char* name;
+  const char* compiler;
+  const char* program;  // its file name
+};
+
+void PrintTo(const Language& language, std::ostream* out) {
+  *out << language.name;
+}
+
+class TwoImagesTest : public ::testing::TestWithParam<Language> {};
+
+TEST_P(TwoImagesTest, LinkThroughTheirHeaders) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the compilers run on the build machine, not under Wine";
+#endif
+  TempDir directory;
+  const auto work = directory.work();
+  const std::string radio_image = SampleBytes(1300);
+  std::string other_image = SampleBytes(512, 2);
+  other_image.back() = '\x2a';
+  WriteBytes(work / "radio.bin", radio_image);
+  WriteBytes(work / "other.bin", other_image);
+  RunOptions step;
+  step.image_step = true;
+  for (const auto& [name, image] :
+       {std::pair<std::string, std::string>{"radio", "radio.bin"},
+        {"abcdefghijklmnopqrstuvw", "other.bin"}}) {
+    const RunResult result = RunTool(
+        directory,
+        {"--name", name, "--header", name + ".h", image, name + ".c"}, step);
+    ASSERT_EQ(result.status, 0) << result.err;
+    // Each header agrees with its file: once the file has defined the
+    // array, any other type or length is an error where the header
+    // declares it.
+    WriteBytes(work / ("agree_" + name + ".c"),
+               "#include \"" + name + ".c\"\n#include \"" + name + ".h\"\n");
+  }
+  WriteBytes(work / "Datatype.h", DatatypeHeader);
+  WriteBytes(work / GetParam().program, TwoImagesProgram);
+
+  const std::string c_compiler =
+      std::string("'") + PELKAFORGE_C_COMPILER + "' -Wall -Werror ";
+  const std::string command =
+      "cd '" + work.string() + "' && " + c_compiler +
+      "-std=c99 -pedantic-errors -c agree_radio.c "
+      "agree_abcdefghijklmnopqrstuvw.c"
+      " && " +
+      c_compiler + "-std=c99 -c radio.c abcdefghijklmnopqrstuvw.c && '" +
+      GetParam().compiler + "' -Wall -Werror " + PELKAFORGE_C_LINK_FLAGS +
+      " -o check " + GetParam().program +
+      " radio.o abcdefghijklmnopqrstuvw.o && " + Emulator() +
+      " ./check > figures.txt";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+  EXPECT_EQ(ReadBytes(work / "arrays.bin"),
+            radio_image + std::string(236, '\xff') + other_image);
+  EXPECT_EQ(ReadBytes(work / "figures.txt"), "6 255 2 42\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, TwoImagesTest,
+    ::testing::Values(Language{"C", PELKAFORGE_C_COMPILER, "check.c"},
+                      Language{"Cpp", PELKAFORGE_CXX_COMPILER, "check.cpp"}),
+    [](const ::testing::TestParamInfo<Language>& info) {
+      return info.param.name;
+    });
 
 }  // namespace
 }  // namespace pelkaforge::testing

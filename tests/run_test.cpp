@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,13 +28,15 @@ namespace fs = std::filesystem;
 const std::string Usage = "usage: Pelkaforge <.bin filename> [ IO | EX ]\n";
 const std::string Warning = PaddingWarning;
 const std::string StepUsage =
-    "usage: pelkaforge-image <.bin filename> <output file>\n";
+    "usage: pelkaforge-image [--name IDENT] [--header FILE] [--] "
+    "<.bin filename> <output file>\n";
 const std::string OldOutput = "the output of an earlier run\n";
 
 enum class Output {
   kAbsent,     // none before the run, none after
   kOld,        // an earlier run's output, left as it was
   kConverted,  // an earlier run's output, replaced by the input's conversion
+  kRemoved,    // an earlier run's output, removed
   kIsInput,    // the input under another name, left as it was
   kUnchecked,  // not a file the run could change
 };
@@ -52,6 +55,10 @@ struct RunCase {
   std::function<void(const fs::path& work)> setup = nullptr;
   RunOptions options = {};
   fs::path input_name = "fw.bin";  // where the image is made
+  // The header "SecondaryMicroImage.h", and the name the output and header
+  // are converted with (Pelkaforge's names when empty).
+  Output header = Output::kAbsent;
+  std::string image_name = {};
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -94,6 +101,28 @@ RunCase Step(RunCase run) {
   run.options.image_step = true;
   return run;
 }
+
+// The row with an earlier header "SecondaryMicroImage.h" that must end so.
+RunCase WithHeader(RunCase run, Output header) {
+  run.header = header;
+  return run;
+}
+
+// A build step row that gives the image this name, which is refused.
+RunCase NameRefused(std::string row, const std::string& name,
+                    const std::string& reason) {
+  return Step({std::move(row),
+               1000,
+               {"--name", name, "fw.bin", "SecondaryMicroImage.c"},
+               "Unable to use name " + name + " (" + reason + ")\n",
+               1,
+               Output::kOld});
+}
+const std::string Reserved = "reserved: ";
+
+// The build step's arguments that also ask for the header.
+const std::vector<std::string> StepWithHeader = {
+    "--header", "SecondaryMicroImage.h", "fw.bin", "SecondaryMicroImage.c"};
 
 // Options that let the tool write files of this size at the most.
 RunOptions FileSizeLimit(long bytes) {
@@ -516,6 +545,149 @@ const std::vector<RunCase> RunCases = {
           nullptr,
           Traced({"-P", WorkFolder + "/SecondaryMicroImage.c.0.tmp", "-e",
                   "trace=close", "-e", "inject=close:error=EIO"})}),
+    // An empty image makes an array C does not allow; in a build it means
+    // the step that made the image failed.
+    Step({"StepEmptyImage",
+          0,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "Unable to convert file fw.bin (empty)\n",
+          1,
+          Output::kOld}),
+    Step({"StepEndOfOptions",
+          1024,
+          {"--", "-x.bin", "SecondaryMicroImage.c"},
+          "",
+          0,
+          Output::kConverted,
+          0,
+          Needs::kNothing,
+          nullptr,
+          {},
+          "-x.bin"}),
+    Step({"StepOptionTwice",
+          1024,
+          {"--name", "a", "--name", "b", "fw.bin", "SecondaryMicroImage.c"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    Step({"StepOptionWithoutValue",
+          1024,
+          {"--header"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    Step({"StepOptionAfterPaths",
+          1024,
+          {"fw.bin", "SecondaryMicroImage.c", "--name", "a"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    NameRefused("NameEmpty", "", "not a C identifier"),
+    NameRefused("NameLeadingDigit", "2nd_image", "not a C identifier"),
+    NameRefused("NameWithDash", "app-image", "not a C identifier"),
+    NameRefused("NameNotAscii",
+                "pr\xc3\xbc"
+                "fung",
+                "not a C identifier"),
+    NameRefused("NameCKeyword", "register", "a keyword of C or C++"),
+    NameRefused("NameCppKeyword", "class", "a keyword of C or C++"),
+    NameRefused("NameLeadingUnderscore", "_image",
+                Reserved + "it begins with an underscore"),
+    NameRefused("NameDoubleUnderscore", "app__image",
+                Reserved + "it holds two underscores together"),
+    NameRefused("NameTrailingUnderscore", "image_",
+                Reserved + "it ends with an underscore, and its _blocks and "
+                           "_version would hold two together"),
+    NameRefused("Name24Characters", std::string(24, 'a'),
+                "longer than 23 characters"),
+    Step({"StepHeaderIsOutput",
+          1024,
+          {"--header", "SecondaryMicroImage.c", "fw.bin",
+           "SecondaryMicroImage.c"},
+          "Unable to write file SecondaryMicroImage.c (it is both the output "
+          "file and the header)\n",
+          1,
+          Output::kOld}),
+    Step({"StepHeaderIsImage",
+          1024,
+          {"--header", "./fw.bin", "fw.bin", "SecondaryMicroImage.c"},
+          Refused("fw.bin", "it is the output file ./fw.bin"),
+          1,
+          Output::kOld}),
+    // 127 blocks, 254 units of 256 bytes: the most a tUBYTE holds.
+    Step({"StepCount254",
+          127 * 512,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          "",
+          0,
+          Output::kConverted}),
+    Step({"StepCountAbove255",
+          70000,
+          {"fw.bin", "SecondaryMicroImage.c"},
+          Warning +
+              "\nNumSecondaryMicroImageBlocks is 274, more than a tUBYTE "
+              "holds: --header declares SecondaryMicroImage with its exact "
+              "length (70144 bytes)\n",
+          0,
+          Output::kConverted}),
+    WithHeader(
+        Step({"StepCountAbove255WithHeader", 70000, StepWithHeader,
+              Warning + "\nNumSecondaryMicroImageBlocks is 274, more than "
+                        "a tUBYTE holds: sizeof SecondaryMicroImage, "
+                        "declared in SecondaryMicroImage.h, is the exact "
+                        "length (70144 bytes)\n",
+              0, Output::kConverted}),
+        Output::kConverted),
+    [] {
+      RunCase run =
+          WithHeader(Step({"StepNamedWithHeader",
+                           1000,
+                           {"--header", "SecondaryMicroImage.h", "--name",
+                            "radio2", "fw.bin", "SecondaryMicroImage.c"},
+                           Warning + "\n",
+                           0,
+                           Output::kConverted}),
+                     Output::kConverted);
+      run.image_name = "radio2";
+      return run;
+    }(),
+    // Two outputs, one promise: whichever fails, neither name holds a new
+    // file without the other, and no temporary file is left.
+    WithHeader(
+        Step({"StepHeaderWriteFails", 1024, StepWithHeader,
+              "Unable to write file SecondaryMicroImage.h (No space left on "
+              "device)\n",
+              1, Output::kOld, 0, Needs::kStrace, nullptr,
+              Traced({"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
+                      "trace=write", "-e", "inject=write:error=ENOSPC"})}),
+        Output::kOld),
+    WithHeader(
+        Step({"StepHeaderCloseFails", 1024, StepWithHeader,
+              "Unable to write file SecondaryMicroImage.h (Input/output "
+              "error)\n",
+              1, Output::kOld, 0, Needs::kStrace, nullptr,
+              Traced({"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
+                      "trace=close", "-e", "inject=close:error=EIO"})}),
+        Output::kOld),
+    WithHeader(
+        Step({"StepHeaderPlacingFails", 1024, StepWithHeader,
+              "Unable to write file SecondaryMicroImage.h (Input/output "
+              "error)\n",
+              1, Output::kOld, 0, Needs::kStrace, nullptr,
+              Traced({"-e", "trace=rename,renameat,renameat2", "-e",
+                      "inject=rename,renameat,renameat2:error=EIO:when=1"})}),
+        Output::kOld),
+    // The header is put in place first (the first rename), the source
+    // second: once the source fails to follow, the new header goes, since
+    // it would declare an array the old source does not hold.
+    WithHeader(
+        Step({"StepSourcePlacingFails", 1024, StepWithHeader,
+              "Unable to write file SecondaryMicroImage.c (Input/output "
+              "error)\n",
+              1, Output::kOld, 0, Needs::kStrace, nullptr,
+              Traced({"-e", "trace=rename,renameat,renameat2", "-e",
+                      "inject=rename,renameat,renameat2:error=EIO:when=2"})}),
+        Output::kRemoved),
 };
 
 // The temporary files in the folder, as the build step names them.
@@ -550,9 +722,14 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   const fs::path input = work / run.input_name;
   fs::create_directories(input.parent_path());
   WriteBytes(input, image);
-  if (run.output == Output::kOld || run.output == Output::kConverted) {
-    WriteBytes(work / "SecondaryMicroImage.c",
-               OldOutput + std::string(9000, 'x'));
+  const fs::path output = work / "SecondaryMicroImage.c";
+  const fs::path header = work / "SecondaryMicroImage.h";
+  for (const auto& [path, state] :
+       {std::pair{output, run.output}, std::pair{header, run.header}}) {
+    if (state == Output::kOld || state == Output::kConverted ||
+        state == Output::kRemoved) {
+      WriteBytes(path, OldOutput + std::string(9000, 'x'));
+    }
   }
   if (run.setup) run.setup(work);
   RunOptions options = run.options;
@@ -569,28 +746,33 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   EXPECT_EQ(result.err, run.err);
   EXPECT_EQ(result.status, run.status);
   EXPECT_EQ(result.out, "");
-  const std::string padded = image + std::string(run.pad, '\xff');
-  EXPECT_TRUE(FileHolds(input, padded));
-  const fs::path output = work / "SecondaryMicroImage.c";
-  switch (run.output) {
-    case Output::kAbsent:
-      EXPECT_FALSE(fs::exists(output));
-      break;
-    case Output::kOld:
-      EXPECT_TRUE(FileHolds(output, OldOutput + std::string(9000, 'x')));
-      break;
-    case Output::kConverted:
-      // Padded to whole blocks on disk or, by the build step, as it is read.
-      EXPECT_TRUE(FileHolds(
-          output,
-          ExpectedSource(
-              image + std::string((512 - image.size() % 512) % 512, '\xff'))));
-      break;
-    case Output::kIsInput:
-      EXPECT_TRUE(FileHolds(output, image));
-      break;
-    case Output::kUnchecked:
-      break;
+  EXPECT_TRUE(FileHolds(input, image + std::string(run.pad, '\xff')));
+  // Padded to whole blocks on disk or, by the build step, as it is read.
+  const std::string padded =
+      image + std::string((512 - image.size() % 512) % 512, '\xff');
+  const std::string converted[] = {
+      ExpectedSource(padded, TextLineEnd(), run.image_name),
+      ExpectedHeader(padded.size(), run.image_name)};
+  for (const auto& [path, state, expected] :
+       {std::tuple{output, run.output, converted[0]},
+        std::tuple{header, run.header, converted[1]}}) {
+    switch (state) {
+      case Output::kAbsent:
+      case Output::kRemoved:
+        EXPECT_FALSE(fs::exists(path)) << path;
+        break;
+      case Output::kOld:
+        EXPECT_TRUE(FileHolds(path, OldOutput + std::string(9000, 'x')));
+        break;
+      case Output::kConverted:
+        EXPECT_TRUE(FileHolds(path, expected));
+        break;
+      case Output::kIsInput:
+        EXPECT_TRUE(FileHolds(path, image));
+        break;
+      case Output::kUnchecked:
+        break;
+    }
   }
   // Whatever the outcome, no run leaves a temporary file behind.
   EXPECT_EQ(TemporaryFiles(work), temporary_files);

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "driver/ImageSource.h"
+#include "emitter/ImageNames.h"
+#include "emitter/OutputFile.h"
 #include "emitter/SourceEmitter.h"
 #include "failure/ReportFailure.h"
 #include "image/ImagePadder.h"
@@ -34,9 +36,9 @@ int RunImageConverter(int argc, char* argv[]) {
   // truncates an output file.
   InputBuffer input_buffer;
   std::FILE* input = OpenImage(input_path, input_buffer);
-  OpenOutput();
-  WriteImageSource(input, layout.block_count);
-  CloseOutput();
+  OutputFile& output = OpenOutput(OutputFileName);
+  WriteImageSource(output, input, DefaultNames(), layout.block_count);
+  CloseOutputs();
 
   std::fclose(input);  // Only read from: its close cannot lose data.
   return 0;

@@ -5,18 +5,20 @@
 
 namespace pelkaforge {
 
-void WriteImageSource(std::FILE* input, std::int32_t block_count) {
-  WriteBanner();
-  WriteArrayHead();
+std::int32_t WriteImageSource(OutputFile& output, std::FILE* input,
+                              const ImageNames& names,
+                              std::int32_t block_count) {
+  WriteBanner(output);
+  WriteArrayHead(output, names);
   // Zero-filled, so that an empty image, of which no block is read, has
   // version 0. It outlives the loop: the version is its last byte.
   Block block{};
-  for (std::int32_t index = 0; NextBlock(input, block); ++index) {
-    WriteBlock(index, block);
-  }
+  std::int32_t index = 0;
+  for (; NextBlock(input, block); ++index) WriteBlock(output, index, block);
   // The measured count, not the number of blocks read: the two differ only
   // when the file changes under the tool.
-  WriteArrayTail(block_count, VersionByte(block));
+  WriteArrayTail(output, names, block_count, VersionByte(block));
+  return index;
 }
 
 }  // namespace pelkaforge

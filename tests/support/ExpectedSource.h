@@ -1,6 +1,7 @@
 #ifndef PELKAFORGE_TESTS_SUPPORT_EXPECTEDSOURCE_H_
 #define PELKAFORGE_TESTS_SUPPORT_EXPECTEDSOURCE_H_
 
+#include <cstddef>
 #include <string>
 
 // The reference the tool's output is checked against, by the tests and the
@@ -19,9 +20,15 @@ constexpr const char* PaddingWarning =
 std::string TextLineEnd();
 
 // The exact text the tool must write for an image of whole blocks, made
-// independently of the tool's code (one printf per byte).
+// independently of the tool's code (one printf per byte): with Pelkaforge's
+// names, or those pelkaforge-image gives for --name name.
 std::string ExpectedSource(const std::string& image,
-                           const std::string& line_end = TextLineEnd());
+                           const std::string& line_end = TextLineEnd(),
+                           const std::string& name = "");
+
+// The header pelkaforge-image writes with --header for an image of length
+// bytes, once padded.
+std::string ExpectedHeader(std::size_t length, const std::string& name = "");
 
 }  // namespace pelkaforge::testing
 

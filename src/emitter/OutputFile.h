@@ -1,0 +1,68 @@
+#ifndef PELKAFORGE_EMITTER_OUTPUTFILE_H_
+#define PELKAFORGE_EMITTER_OUTPUTFILE_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+namespace pelkaforge {
+
+// Text is gathered here and handed to stdio in large writes, which it passes
+// to the system without copying them again. Large enough for few, big
+// writes; small enough to stay in the processor's cache and keep the whole
+// process within a few MiB.
+constexpr std::size_t OutputBufferSize = std::size_t{1} << 18;
+
+// Room for a temporary file's name: the output's path and a suffix.
+constexpr std::size_t MaxPathLength = 4096;
+constexpr std::size_t TemporaryPathCapacity = MaxPathLength + 16;
+
+// One output file from its opening to its close. Written in place, the
+// stream writes path itself; as a replacement, it writes a temporary file
+// beside path, named in temporary until it is put in place or removed.
+struct OutputFile {
+  std::FILE* file = nullptr;
+  const char* path = nullptr;
+  std::array<char, TemporaryPathCapacity> temporary{};
+  std::size_t pending = 0;  // characters of text not yet written
+  std::array<char, OutputBufferSize> text;
+};
+
+// Refuses an input that is the output file under any name (a path, a hard or
+// symbolic link): writing the output would destroy the image.
+void RefuseOutputAsInput(const char* input_path, const char* output_path);
+
+// Creates or truncates path for text writing; the file is written in place,
+// and a failed run leaves what was written.
+OutputFile& OpenOutput(const char* path);
+
+// Opens a new temporary file beside path (creating the folders it needs),
+// which CloseOutputs renames to path, replacing any file there at once. A
+// failed run removes it: an earlier file at path stays as it was, and runs
+// at the same time never mix their text. The temporary file is always a new
+// one, never a file or link that exists already.
+OutputFile& OpenReplacement(const char* path);
+
+// Room for size characters of text after the pending ones (at most
+// OutputBufferSize), which CommitText then counts as written.
+char* ReserveText(OutputFile& output, std::size_t size);
+void CommitText(OutputFile& output, std::size_t size);
+
+void WriteText(OutputFile& output, std::string_view text);
+
+// Writes the printf-style text, which must fit in capacity characters.
+[[gnu::format(printf, 3, 4)]] void WriteFormatted(OutputFile& output,
+                                                  std::size_t capacity,
+                                                  const char* format, ...);
+
+// Flushes and closes every open output, so that a failed write is never a
+// success, then puts the replacements in place, the last opened first: the
+// first, the main output, lands last, so that until it does a build sees no
+// finished run. Should one fail to land, those placed before it are removed,
+// so that no name holds a file that does not belong with the others.
+void CloseOutputs();
+
+}  // namespace pelkaforge
+
+#endif  // PELKAFORGE_EMITTER_OUTPUTFILE_H_
