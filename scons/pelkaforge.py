@@ -1,15 +1,23 @@
-"""SCons tool for Pelkaforge: firmware images into C source files.
+"""SCons tool for Pelkaforge: firmware images into C files and headers.
 
-    env = Environment(CPPPATH=['include'])  # where Datatype.h is
+    env = Environment(CPPPATH=['include', 'build'])  # Datatype.h, headers
     env.Tool('pelkaforge', toolpath=['/usr/share/pelkaforge/scons'])
-    app_image = env.PelkaforgeImage('build/app_image.c', 'firmware/app.bin')
-    env.Program('build/app', ['main.c', app_image])
+    radio = env.PelkaforgeImage('build/radio_image.c', 'firmware/radio.bin',
+                                name='radio_image')
+    env.Program('build/app', ['main.c', radio])
 
-env.PelkaforgeImage(target, image) runs pelkaforge-image, which reads the
-image (never changing it, whatever its mode) and writes the file Pelkaforge
-writes for it once padded. target is the generated file (a name ending in
-.c), or a folder that gets SecondaryMicroImage.c. It returns the generated
-file's node, made again when the image or the program changes.
+env.PelkaforgeImage(target, image, name=None) runs pelkaforge-image, which
+reads the image (never changing it, whatever its mode) and writes the file
+Pelkaforge writes for it once padded, and a header that declares it. target
+is the generated file (a name ending in .c), or a folder that gets
+<name>.c. name gives the array, count and version the names name,
+name_blocks and name_version; without it they are Pelkaforge's own, and
+the file is SecondaryMicroImage.c in a folder. The header, <name>.h (or
+SecondaryMicroImage.h), is made beside the file: add its folder to
+CPPPATH. It returns the generated file's node, made again when the image or
+the program changes. List it among a program's sources, never in a
+library's: a second image of the same names would be left out of the
+archive without a word, where the link of the program stops on it.
 
 PELKAFORGE_IMAGE_PROGRAM in the environment names the program: by
 default the pelkaforge-image installed beside this file, else the one on the
@@ -24,7 +32,7 @@ import SCons.Builder
 import SCons.Errors
 import SCons.Node.FS
 
-OUTPUT_NAME = 'SecondaryMicroImage.c'
+DEFAULT_NAME = 'SecondaryMicroImage'
 
 
 def _installed_program(env):
@@ -38,12 +46,16 @@ def _installed_program(env):
     return env.WhereIs('pelkaforge-image')
 
 
-def _pelkaforge_image(env, target, image):
+def _pelkaforge_image(env, target, image, name=None):
     if isinstance(target, SCons.Node.FS.Dir) or (
             isinstance(target, str) and not target.endswith('.c')):
-        target = env.Dir(target).File(OUTPUT_NAME)
-    nodes = env.PelkaforgeImageBuilder(target=target, source=image)
-    # A new program makes the file again: a name without a folder is the
+        target = env.Dir(target).File((name or DEFAULT_NAME) + '.c')
+    source = env.File(target)
+    header = source.dir.File((name or DEFAULT_NAME) + '.h')
+    nodes = env.PelkaforgeImageBuilder(
+        target=[source, header], source=image,
+        PELKAFORGE_NAME_OPTIONS=['--name', name] if name else [])
+    # A new program makes the files again: a name without a folder is the
     # program on the PATH.
     named = env.subst('$PELKAFORGE_IMAGE_PROGRAM')
     program = named if os.path.dirname(named) else env.WhereIs(named)
@@ -61,10 +73,12 @@ def _pelkaforge_image(env, target, image):
 def generate(env):
     env.SetDefault(PELKAFORGE_IMAGE_PROGRAM=_installed_program(env) or
                    'pelkaforge-image')
-    # Each argument is passed as one, spaces and all.
+    # Each argument is passed as one, spaces and all; the paths come after
+    # '--', so that one may begin with '-'.
     action = SCons.Action.Action(
-        [['$PELKAFORGE_IMAGE_PROGRAM', '$SOURCE', '$TARGET']],
-        'Generating $TARGET from $SOURCE')
+        [['$PELKAFORGE_IMAGE_PROGRAM', '$PELKAFORGE_NAME_OPTIONS', '--header',
+          '${TARGETS[1]}', '--', '$SOURCE', '${TARGETS[0]}']],
+        'Generating $TARGETS from $SOURCE')
     env['BUILDERS']['PelkaforgeImageBuilder'] = SCons.Builder.Builder(
         action=action, single_source=True)
     env.AddMethod(_pelkaforge_image, 'PelkaforgeImage')

@@ -3,7 +3,7 @@
 # package looked for in the target's sysroot), the two ways a firmware
 # project takes Pelkaforge in: found installed, and this repository added
 # with add_subdirectory, which must build the tool for the build machine.
-# Only the image libraries are built (no program: that would need a linker
+# Only the image library is built (no program: that would need a linker
 # script). Each image's object must hold exactly the padded image, and the
 # example's images must stay as they were.
 #
@@ -22,37 +22,33 @@ endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/support/run.cmake)
 
-# The array in the image library's object: its read-only data.
-function(expect_image library image_file padded_size)
-  set(objects ${WORK}/objects)
-  file(REMOVE_RECURSE ${objects})
-  file(MAKE_DIRECTORY ${objects})
-  execute_process(COMMAND ${cross_ar} t ${library} OUTPUT_VARIABLE members
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT members MATCHES "^SecondaryMicroImage\\.c\\.obj?$")
-    message(FATAL_ERROR "${library} holds '${members}'")
+# The image's object, wherever the generator put it under build, holds as its
+# read-only data exactly the image padded to padded_size bytes.
+function(expect_image build name image_file padded_size)
+  file(GLOB_RECURSE objects ${build}/*/${name}.c.o ${build}/*/${name}.c.obj)
+  list(LENGTH objects count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "${build} holds '${objects}' for ${name}")
   endif()
-  run(${cross_ar} x ${library} ${members} WORKING_DIRECTORY ${objects})
-  run(${cross_objcopy} -O binary --only-section=.rodata
-      ${objects}/${members} ${objects}/array.bin)
+  set(array ${WORK}/array.bin)
+  run(${cross_objcopy} -O binary --only-section=.rodata ${objects} ${array})
 
   file(READ ${image_file} image HEX)
   file(SIZE ${image_file} size)
   math(EXPR pad "${padded_size} - ${size}")
   string(REPEAT "ff" ${pad} padding)
-  file(READ ${objects}/array.bin array HEX)
+  file(READ ${array} array HEX)
   if(NOT array STREQUAL "${image}${padding}")
-    message(FATAL_ERROR "${library}: the array is not ${image_file} "
+    message(FATAL_ERROR "${objects}: the array is not ${image_file} "
                         "padded to ${padded_size} bytes")
   endif()
 endfunction()
 
-function(check_cross_build build libraries)
-  run(${CMAKE_COMMAND} --build ${build} --target app_image updater_image)
+function(check_cross_build build)
+  run(${CMAKE_COMMAND} --build ${build} --target firmware_images)
   expect_no_warning()
-  expect_image(${libraries}/libapp_image.a ${example}/app.bin 1536)
-  expect_image(${libraries}/libupdater_image.a
-               ${example}/images/updater.bin 1024)
+  expect_image(${build} app_image ${example}/app.bin 1536)
+  expect_image(${build} updater_image ${example}/images/updater.bin 1024)
   foreach(image app.bin images/updater.bin)
     file(SHA256 ${example}/${image} found)
     file(SHA256 ${SOURCE_DIR}/examples/firmware/${image} expected)
@@ -84,7 +80,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 run(${CMAKE_COMMAND} -S ${example} -B ${WORK}/found
     -DCMAKE_TOOLCHAIN_FILE=${toolchain} -DCMAKE_PREFIX_PATH=${prefix})
-check_cross_build(${WORK}/found ${WORK}/found)
+check_cross_build(${WORK}/found)
 
 file(WRITE ${WORK}/alongside/CMakeLists.txt "\
 cmake_minimum_required(VERSION 3.18...4.3)
@@ -95,13 +91,13 @@ add_subdirectory(\"${example}\" firmware)
 run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/alongside-build
     -DCMAKE_TOOLCHAIN_FILE=${toolchain})
 expect_no_warning()
-check_cross_build(${WORK}/alongside-build ${WORK}/alongside-build/firmware)
+check_cross_build(${WORK}/alongside-build)
 
 # A pelkaforge-image the firmware team has, named: nothing is built.
 run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/named-build
     -DCMAKE_TOOLCHAIN_FILE=${toolchain}
     -DPELKAFORGE_IMAGE_PROGRAM=${prefix}/bin/pelkaforge-image)
-check_cross_build(${WORK}/named-build ${WORK}/named-build/firmware)
+check_cross_build(${WORK}/named-build)
 if(EXISTS ${WORK}/named-build/pelkaforge/build-machine)
   message(FATAL_ERROR "a named pelkaforge-image was built all the same")
 endif()
@@ -123,6 +119,5 @@ if(ninja)
   run(${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/multi-config-build
       -G "Ninja Multi-Config" -DCMAKE_TOOLCHAIN_FILE=${toolchain})
   expect_no_warning()
-  check_cross_build(${WORK}/multi-config-build
-                    ${WORK}/multi-config-build/firmware/Debug)
+  check_cross_build(${WORK}/multi-config-build)
 endif()

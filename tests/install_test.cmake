@@ -4,9 +4,10 @@
 # alongside (add_subdirectory), and with GNU make through the installed
 # pelkaforge.mk. The installed builds run as an ordinary user (when the test
 # runs as root, as the unprivileged user 65534), with the example's images
-# read-only, as firmware trees often hold them. Each time both programs must
-# print their images' figures, the example's folder must stay as it was,
-# modes included, and a replaced image must be converted again.
+# read-only, as firmware trees often hold them. Each time the program must
+# print both images' figures, the example's folder must stay as it was,
+# modes included, and a replaced image must be converted again. Two images
+# of one name in one program must stop the configure or the link.
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P install_test.cmake
@@ -25,9 +26,15 @@ function(run_as_user)
   run(${as_user} ${ARGV})
 endfunction()
 
-function(expect_output program expected)
+# The program prints what expected-output.txt holds; with a first line of
+# its own when one is given.
+function(expect_output program)
+  file(READ ${reference}/expected-output.txt expected)
+  if(ARGN)
+    string(REGEX REPLACE "^[^\n]+" "${ARGN}" expected "${expected}")
+  endif()
   execute_process(COMMAND ${program} OUTPUT_VARIABLE out RESULT_VARIABLE status)
-  if(NOT status EQUAL 0 OR NOT out STREQUAL "${expected}\n")
+  if(NOT status EQUAL 0 OR NOT out STREQUAL expected)
     message(FATAL_ERROR
       "${program}: status ${status}, printed '${out}', expected '${expected}'")
   endif()
@@ -65,19 +72,19 @@ function(set_image image content)
   chmod(444 ${example}/${image})
 endfunction()
 
-# Builds with the given command (a build directory's or make's), checks both
-# programs in programs and the example's folder, then gives app a new,
-# still read-only image and checks that app follows.
+# Builds with the given command (a build directory's or make's), checks the
+# program in programs and the example's folder, then gives app.bin new,
+# still read-only bytes and checks that the program follows.
 function(check_example programs)
   set(build ${ARGN})
   run_as_user(${build})
-  expect_output(${programs}/app "image: 1536 bytes, version 7")
-  expect_output(${programs}/updater "image: 1024 bytes, version 255")
+  expect_output(${programs}/firmware)
   expect_example_unchanged()
 
   set_image(app.bin ${SOURCE_DIR}/examples/blinky.bin)
   run_as_user(${build})
-  expect_output(${programs}/app "image: 1024 bytes, version 3")
+  expect_output(${programs}/firmware
+                "app_image: 1024 bytes, count 4, version 3, checksum c1bc7605")
   set_image(app.bin ${reference}/app.bin)
   expect_example_unchanged()
 endfunction()
@@ -222,13 +229,22 @@ ${body}")
   endif()
 endfunction()
 
-# A second image for one target, and an image for a project without C,
-# whose link would fail on the generated file left out.
-expect_refused(two-images C "
+# Two images of one name for one target, or in one program, and an image
+# for a project without C, whose link would fail on the generated file left
+# out.
+expect_refused(name-twice C "
 add_library(images STATIC)
-pelkaforge_add_image(images \"${example}/app.bin\")
-pelkaforge_add_image(images \"${example}/images/updater.bin\")
-" "pelkaforge_add_image: target images already holds the image .*/app.bin, so it cannot also hold .*/updater.bin.* one target holds one image")
+pelkaforge_add_image(images \"${example}/app.bin\" NAME app_image)
+pelkaforge_add_image(images \"${example}/images/updater.bin\" NAME app_image)
+" "pelkaforge_add_image: target images already holds an image named app_image \\(.*/app.bin\\), so it cannot also hold .*/updater.bin under that name")
+expect_refused(unnamed-twice C "
+add_library(app_lib STATIC)
+pelkaforge_add_image(app_lib \"${example}/app.bin\")
+add_library(updater_lib STATIC)
+pelkaforge_add_image(updater_lib \"${example}/images/updater.bin\")
+add_executable(firmware \"${example}/firmware.c\")
+target_link_libraries(firmware app_lib updater_lib)
+" "INTERFACE_PELKAFORGE_IMAGE_SecondaryMicroImage property of \"updater_lib\" does not agree")
 expect_refused(no-c CXX "
 add_library(images STATIC)
 pelkaforge_add_image(images \"${example}/app.bin\")
@@ -246,14 +262,42 @@ cmake_minimum_required(VERSION 3.18...4.3)
 project(Made LANGUAGES C)
 find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 add_subdirectory(secondary)
-add_executable(app \"${example}/image_info.c\")
-target_include_directories(app PRIVATE \"${example}\")
-pelkaforge_add_image(app \${CMAKE_BINARY_DIR}/secondary/secondary.bin
-                     DEPENDS secondary)
+add_executable(firmware \"${example}/firmware.c\")
+target_include_directories(firmware PRIVATE \"${example}\")
+pelkaforge_add_image(firmware \${CMAKE_BINARY_DIR}/secondary/secondary.bin
+                     NAME app_image DEPENDS secondary)
+pelkaforge_add_image(firmware \"${example}/images/updater.bin\"
+                     NAME updater_image)
 ")
 run(${CMAKE_COMMAND} -S ${WORK}/made -B ${WORK}/made-build
     -G "Unix Makefiles" -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK}/made-build)
-expect_output(${WORK}/made-build/app "image: 1536 bytes, version 7")
+expect_output(${WORK}/made-build/firmware)
+
+# Where CMake cannot see two unnamed images in one program (a static
+# library links the second privately), the link stops on it: the image's
+# object is never left in an archive.
+file(WRITE ${WORK}/hidden/CMakeLists.txt "\
+cmake_minimum_required(VERSION 3.18...4.3)
+project(Hidden LANGUAGES C)
+find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+include_directories(\"${example}\")
+add_library(updater_lib STATIC)
+pelkaforge_add_image(updater_lib \"${example}/images/updater.bin\")
+add_library(drivers STATIC)
+target_link_libraries(drivers PRIVATE updater_lib)
+pelkaforge_add_image(drivers \"${example}/app.bin\" NAME app_image)
+pelkaforge_add_image(drivers \"${example}/images/updater.bin\" NAME updater_image)
+add_executable(firmware \"${example}/firmware.c\")
+pelkaforge_add_image(firmware \"${example}/app.bin\")
+target_link_libraries(firmware drivers)
+")
+run(${CMAKE_COMMAND} -S ${WORK}/hidden -B ${WORK}/hidden-build
+    -DCMAKE_PREFIX_PATH=${prefix})
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK}/hidden-build
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(status EQUAL 0 OR NOT out MATCHES "multiple definition of .SecondaryMicroImage")
+  message(FATAL_ERROR "two unnamed images linked into one program: ${out}")
+endif()
 
 file(REMOVE_RECURSE ${user_work})
