@@ -65,7 +65,13 @@ def _pelkaforge_image_impl(ctx):
         mnemonic = "PelkaforgeImage",
         progress_message = "Converting %s into %s" % (image.short_path, source.short_path),
     )
-    return [DefaultInfo(files = depset([source, header]))]
+
+    # As runfiles too, so that a test that lists the target in data (one
+    # that compares the files with copies kept in the tree) finds them.
+    return [DefaultInfo(
+        files = depset([source, header]),
+        runfiles = ctx.runfiles(files = [source, header]),
+    )]
 
 pelkaforge_image = rule(
     implementation = _pelkaforge_image_impl,
