@@ -44,16 +44,6 @@ void WritePending(OutputFile& output) {
   output.pending = 0;
 }
 
-// Removes a replacement's temporary file, keeping errno for the message that
-// follows.
-void RemoveTemporary(OutputFile& output) {
-  if (output.temporary[0] == '\0') return;
-  const int reason = errno;
-  std::remove(output.temporary.data());
-  output.temporary[0] = '\0';
-  errno = reason;
-}
-
 // A run that fails with outputs open (a read error) ends here. A file
 // written in place keeps everything formatted so far, as stdio would have,
 // and the exit then flushes and closes it; errors are moot, the run has
@@ -64,7 +54,7 @@ void FinishAtExit() {
     OutputFile& output = outputs.files[i];
     if (output.temporary[0] != '\0') {
       if (output.file != nullptr) std::fclose(output.file);
-      RemoveTemporary(output);
+      std::remove(output.temporary.data());
     } else if (output.file != nullptr && output.pending != 0) {
       std::fwrite(output.text.data(), 1, output.pending, output.file);
     }
@@ -123,8 +113,8 @@ OutputFile& OpenOutput(const char* path) {
 }
 
 OutputFile& OpenReplacement(const char* path) {
-  // The name is kept in the table's next entry from the start, so that the
-  // exit removes the file should the run fail before it is counted.
+  // The name goes straight into the table's next entry, which keeps it
+  // until the file is put in place or removed.
   std::array<char, TemporaryPathCapacity>& temporary =
       outputs.files[outputs.count].temporary;
   std::FILE* file = CreateTemporaryBeside(path, temporary);
