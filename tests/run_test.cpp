@@ -8,7 +8,6 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -124,6 +123,20 @@ const std::string Reserved = "reserved: ";
 const std::vector<std::string> StepWithHeader = {
     "--header", "SecondaryMicroImage.h", "fw.bin", "SecondaryMicroImage.c"};
 
+// A build step row that asks for the header, in which a system call fails
+// under strace: the message names the file, the output stays as it was, and
+// the header as the row says.
+RunCase StepFault(std::string row, const std::string& file,
+                  const std::string& reason, std::vector<std::string> strace,
+                  Output header = Output::kOld);
+
+// strace options that fail the run's n-th rename.
+std::vector<std::string> FailedRename(int n) {
+  return {
+      "-e", "trace=rename,renameat,renameat2", "-e",
+      "inject=rename,renameat,renameat2:error=EIO:when=" + std::to_string(n)};
+}
+
 // Options that let the tool write files of this size at the most.
 RunOptions FileSizeLimit(long bytes) {
   RunOptions options;
@@ -142,6 +155,17 @@ RunOptions Traced(std::vector<std::string> strace) {
   options.environment = {"ASAN_OPTIONS=detect_leaks=0"};
   options.strace = std::move(strace);
   return options;
+}
+
+RunCase StepFault(std::string row, const std::string& file,
+                  const std::string& reason, std::vector<std::string> strace,
+                  Output header) {
+  return WithHeader(
+      Step({std::move(row), 1024, StepWithHeader,
+            "Unable to write file " + file + " (" + reason + ")\n", 1,
+            Output::kOld, 0, Needs::kStrace, nullptr,
+            Traced(std::move(strace))}),
+      header);
 }
 
 // Where the file system cannot lock (some network mounts: taking the lock
@@ -582,13 +606,8 @@ const std::vector<RunCase> RunCases = {
           StepUsage,
           1,
           Output::kOld}),
-    NameRefused("NameEmpty", "", "not a C identifier"),
     NameRefused("NameLeadingDigit", "2nd_image", "not a C identifier"),
     NameRefused("NameWithDash", "app-image", "not a C identifier"),
-    NameRefused("NameNotAscii",
-                "pr\xc3\xbc"
-                "fung",
-                "not a C identifier"),
     NameRefused("NameCKeyword", "register", "a keyword of C or C++"),
     NameRefused("NameCppKeyword", "class", "a keyword of C or C++"),
     NameRefused("NameLeadingUnderscore", "_image",
@@ -653,41 +672,21 @@ const std::vector<RunCase> RunCases = {
     }(),
     // Two outputs, one promise: whichever fails, neither name holds a new
     // file without the other, and no temporary file is left.
-    WithHeader(
-        Step({"StepHeaderWriteFails", 1024, StepWithHeader,
-              "Unable to write file SecondaryMicroImage.h (No space left on "
-              "device)\n",
-              1, Output::kOld, 0, Needs::kStrace, nullptr,
-              Traced({"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
-                      "trace=write", "-e", "inject=write:error=ENOSPC"})}),
-        Output::kOld),
-    WithHeader(
-        Step({"StepHeaderCloseFails", 1024, StepWithHeader,
-              "Unable to write file SecondaryMicroImage.h (Input/output "
-              "error)\n",
-              1, Output::kOld, 0, Needs::kStrace, nullptr,
-              Traced({"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
-                      "trace=close", "-e", "inject=close:error=EIO"})}),
-        Output::kOld),
-    WithHeader(
-        Step({"StepHeaderPlacingFails", 1024, StepWithHeader,
-              "Unable to write file SecondaryMicroImage.h (Input/output "
-              "error)\n",
-              1, Output::kOld, 0, Needs::kStrace, nullptr,
-              Traced({"-e", "trace=rename,renameat,renameat2", "-e",
-                      "inject=rename,renameat,renameat2:error=EIO:when=1"})}),
-        Output::kOld),
+    StepFault("StepHeaderWriteFails", "SecondaryMicroImage.h",
+              "No space left on device",
+              {"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
+               "trace=write", "-e", "inject=write:error=ENOSPC"}),
+    StepFault("StepHeaderCloseFails", "SecondaryMicroImage.h",
+              "Input/output error",
+              {"-P", WorkFolder + "/SecondaryMicroImage.h.0.tmp", "-e",
+               "trace=close", "-e", "inject=close:error=EIO"}),
     // The header is put in place first (the first rename), the source
     // second: once the source fails to follow, the new header goes, since
     // it would declare an array the old source does not hold.
-    WithHeader(
-        Step({"StepSourcePlacingFails", 1024, StepWithHeader,
-              "Unable to write file SecondaryMicroImage.c (Input/output "
-              "error)\n",
-              1, Output::kOld, 0, Needs::kStrace, nullptr,
-              Traced({"-e", "trace=rename,renameat,renameat2", "-e",
-                      "inject=rename,renameat,renameat2:error=EIO:when=2"})}),
-        Output::kRemoved),
+    StepFault("StepHeaderPlacingFails", "SecondaryMicroImage.h",
+              "Input/output error", FailedRename(1)),
+    StepFault("StepSourcePlacingFails", "SecondaryMicroImage.c",
+              "Input/output error", FailedRename(2), Output::kRemoved),
 };
 
 // The temporary files in the folder, as the build step names them.
@@ -750,12 +749,8 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   // Padded to whole blocks on disk or, by the build step, as it is read.
   const std::string padded =
       image + std::string((512 - image.size() % 512) % 512, '\xff');
-  const std::string converted[] = {
-      ExpectedSource(padded, TextLineEnd(), run.image_name),
-      ExpectedHeader(padded.size(), run.image_name)};
-  for (const auto& [path, state, expected] :
-       {std::tuple{output, run.output, converted[0]},
-        std::tuple{header, run.header, converted[1]}}) {
+  for (const auto& [path, state] :
+       {std::pair{output, run.output}, std::pair{header, run.header}}) {
     switch (state) {
       case Output::kAbsent:
       case Output::kRemoved:
@@ -765,7 +760,18 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
         EXPECT_TRUE(FileHolds(path, OldOutput + std::string(9000, 'x')));
         break;
       case Output::kConverted:
-        EXPECT_TRUE(FileHolds(path, expected));
+        // The header's declarations are checked against the source by a
+        // compiler (compile_test.cpp); here, that it declares this image.
+        if (path == header) {
+          const std::string name =
+              run.image_name.empty() ? "SecondaryMicroImage" : run.image_name;
+          EXPECT_NE(ReadBytes(path).find("extern const tUBYTE " + name + "[" +
+                                         std::to_string(padded.size()) + "];"),
+                    std::string::npos);
+        } else {
+          EXPECT_TRUE(FileHolds(
+              path, ExpectedSource(padded, TextLineEnd(), run.image_name)));
+        }
         break;
       case Output::kIsInput:
         EXPECT_TRUE(FileHolds(path, image));

@@ -1,7 +1,6 @@
 #ifndef PELKAFORGE_TESTS_SUPPORT_EXPECTEDSOURCE_H_
 #define PELKAFORGE_TESTS_SUPPORT_EXPECTEDSOURCE_H_
 
-#include <cstddef>
 #include <string>
 
 // The reference the tool's output is checked against, by the tests and the
@@ -25,10 +24,6 @@ std::string TextLineEnd();
 std::string ExpectedSource(const std::string& image,
                            const std::string& line_end = TextLineEnd(),
                            const std::string& name = "");
-
-// The header pelkaforge-image writes with --header for an image of length
-// bytes, once padded.
-std::string ExpectedHeader(std::size_t length, const std::string& name = "");
 
 }  // namespace pelkaforge::testing
 
