@@ -251,23 +251,28 @@ pelkaforge_add_image(images \"${example}/app.bin\")
 " "the generated SecondaryMicroImage.c is C, and this project has not enabled the C language")
 
 # An image made in the same build, by a custom command in another folder,
-# with the generator that cannot see such a file on its own.
+# with the generator that cannot see such a file on its own, held by an
+# object library; and an image named -x.bin held by a shared library: the
+# program that links both includes both headers.
 file(WRITE ${WORK}/made/secondary/CMakeLists.txt "\
 add_custom_command(OUTPUT secondary.bin
   COMMAND \${CMAKE_COMMAND} -E copy \"${example}/app.bin\" secondary.bin)
 add_custom_target(secondary DEPENDS secondary.bin)
 ")
+configure_file(${example}/images/updater.bin ${WORK}/made/-x.bin COPYONLY)
 file(WRITE ${WORK}/made/CMakeLists.txt "\
 cmake_minimum_required(VERSION 3.18...4.3)
 project(Made LANGUAGES C)
 find_package(Pelkaforge 1.0 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+include_directories(\"${example}\")
 add_subdirectory(secondary)
-add_executable(firmware \"${example}/firmware.c\")
-target_include_directories(firmware PRIVATE \"${example}\")
-pelkaforge_add_image(firmware \${CMAKE_BINARY_DIR}/secondary/secondary.bin
+add_library(app_objects OBJECT)
+pelkaforge_add_image(app_objects \${CMAKE_BINARY_DIR}/secondary/secondary.bin
                      NAME app_image DEPENDS secondary)
-pelkaforge_add_image(firmware \"${example}/images/updater.bin\"
-                     NAME updater_image)
+add_library(updater_shared SHARED)
+pelkaforge_add_image(updater_shared -x.bin NAME updater_image)
+add_executable(firmware \"${example}/firmware.c\")
+target_link_libraries(firmware app_objects updater_shared)
 ")
 run(${CMAKE_COMMAND} -S ${WORK}/made -B ${WORK}/made-build
     -G "Unix Makefiles" -DCMAKE_PREFIX_PATH=${prefix})
