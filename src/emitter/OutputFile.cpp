@@ -18,13 +18,13 @@ namespace {
 constexpr int TemporaryNamesTried = 1000;
 
 // A run writes the generated source and, for the build step, its header.
-constexpr int MaxOutputs = 2;
+constexpr std::size_t MaxOutputs = 2;
 
 // The outputs open now, in the order they were opened. A process may
 // convert many times (the tests do): the table is emptied by every close.
 struct OpenOutputs {
   std::array<OutputFile, MaxOutputs> files;
-  int count = 0;
+  std::size_t count = 0;
   bool finished_at_exit = false;  // FinishAtExit is registered
 };
 OpenOutputs outputs;
@@ -50,7 +50,7 @@ void WritePending(OutputFile& output) {
 // failed. A replacement's temporary file is removed, so that the earlier
 // output stays as it was.
 void FinishAtExit() {
-  for (int i = 0; i < outputs.count; ++i) {
+  for (std::size_t i = 0; i < outputs.count; ++i) {
     OutputFile& output = outputs.files[i];
     if (output.temporary[0] != '\0') {
       if (output.file != nullptr) std::fclose(output.file);
@@ -150,7 +150,7 @@ void WriteFormatted(OutputFile& output, std::size_t capacity,
 }
 
 void CloseOutputs() {
-  for (int i = 0; i < outputs.count; ++i) {
+  for (std::size_t i = 0; i < outputs.count; ++i) {
     OutputFile& output = outputs.files[i];
     WritePending(output);
     // The end of the file may still sit in stdio's buffer: the close writes
@@ -159,20 +159,20 @@ void CloseOutputs() {
     output.file = nullptr;
     if (!closed) ReportWriteFailure(output);
   }
-  std::array<bool, MaxOutputs> placed{};
-  for (int i = outputs.count - 1; i >= 0; --i) {
-    OutputFile& output = outputs.files[i];
+  // The paths placed so far, which go again should a later one fail.
+  std::array<const char*, MaxOutputs> placed{};
+  std::size_t placed_count = 0;
+  for (std::size_t left = outputs.count; left > 0; --left) {
+    OutputFile& output = outputs.files[left - 1];
     if (output.temporary[0] == '\0') continue;
     if (!MoveIntoPlace(output.temporary.data(), output.path)) {
       const int reason = errno;
-      for (int later = i + 1; later < outputs.count; ++later) {
-        if (placed[later]) std::remove(outputs.files[later].path);
-      }
+      for (std::size_t i = 0; i < placed_count; ++i) std::remove(placed[i]);
       errno = reason;
       ReportWriteFailure(output);
     }
     output.temporary[0] = '\0';
-    placed[i] = true;
+    placed[placed_count++] = output.path;
   }
   outputs.count = 0;
 }
