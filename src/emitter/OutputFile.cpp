@@ -114,12 +114,11 @@ OutputFile& OpenOutput(const char* path) {
 
 OutputFile& OpenReplacement(const char* path) {
   // The name goes straight into the table's next entry, which keeps it
-  // until the file is put in place or removed.
-  std::array<char, TemporaryPathCapacity>& temporary =
-      outputs.files[outputs.count].temporary;
-  std::FILE* file = CreateTemporaryBeside(path, temporary);
+  // until the file is put in place or removed; the exit reads only counted
+  // entries, so a failure here leaves nothing to undo.
+  std::FILE* file =
+      CreateTemporaryBeside(path, outputs.files[outputs.count].temporary);
   if (file == nullptr) {
-    temporary[0] = '\0';
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
   return Opened(file, path);
