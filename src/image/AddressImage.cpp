@@ -1,6 +1,7 @@
 #include "image/AddressImage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,8 +12,12 @@ namespace pelkaforge {
 
 namespace {
 
-bool IsPlaced(const std::uint8_t* placed, std::size_t offset) {
-  return (placed[offset / 8] >> (offset % 8) & 1) != 0;
+// The bits of the placed map's byte at index that stand for offsets in
+// [start, end).
+std::uint8_t RangeMask(std::size_t index, std::size_t start, std::size_t end) {
+  const std::size_t low = std::max(start, index * 8) - index * 8;
+  const std::size_t high = std::min(end, index * 8 + 8) - index * 8;
+  return static_cast<std::uint8_t>(((1U << high) - 1) & ~((1U << low) - 1));
 }
 
 }  // namespace
@@ -67,15 +72,19 @@ bool InImage(const AddressImage& image, std::uint64_t address,
 std::uint8_t* ClaimBytes(AddressImage& image, std::uint64_t address,
                          std::size_t size, std::uint64_t& taken) {
   const std::size_t start = address - image.address;
+  const std::size_t end = start + size;
   std::uint8_t* placed = image.bytes + image.size;
-  for (std::size_t offset = start; offset < start + size; ++offset) {
-    if (IsPlaced(placed, offset)) {
-      taken = image.address + offset;
+  // A byte of the map at a time: records are short, sections long.
+  for (std::size_t index = start / 8; index * 8 < end; ++index) {
+    const unsigned found = placed[index] & RangeMask(index, start, end);
+    if (found != 0) {
+      taken = image.address + index * 8 +
+              static_cast<unsigned>(std::countr_zero(found));
       return nullptr;
     }
   }
-  for (std::size_t offset = start; offset < start + size; ++offset) {
-    placed[offset / 8] |= static_cast<std::uint8_t>(1U << (offset % 8));
+  for (std::size_t index = start / 8; index * 8 < end; ++index) {
+    placed[index] |= RangeMask(index, start, end);
   }
   return image.bytes + start;
 }

@@ -168,11 +168,14 @@ std::size_t FindNonHexDigit(std::string_view text) {
   return 0;
 }
 
-void DecodeHex(std::string_view digits, std::uint8_t* out) {
+std::size_t DecodeHex(std::string_view digits, std::uint8_t* out) {
   for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-    *out++ = static_cast<std::uint8_t>(HexValue(digits[i]) << 4 |
-                                       HexValue(digits[i + 1]));
+    const std::uint8_t high = HexValue(digits[i]);
+    const std::uint8_t low = HexValue(digits[i + 1]);
+    if ((high | low) > 0x0F) return high > 0x0F ? i + 1 : i + 2;
+    *out++ = static_cast<std::uint8_t>(high << 4 | low);
   }
+  return 0;
 }
 
 AddressImage ReadTextImage(const char* path, RecordInterpreter interpret) {
