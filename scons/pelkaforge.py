@@ -28,10 +28,11 @@ the program or an argument changes.
 - check_values: 'crc32', 'sha256' or both in a list: the header also gives
   name_crc32, name_sha256.
 
-List the node among a program's sources. This method cannot keep it out
-of a library: in a static library's archive, the linker takes an object
-only for a name still undefined, so a second image of the same names would
-be left out without a word, where the link of the program stops on it.
+List the node among a program's sources: the link then stops on two
+images of the same names. This method cannot keep the node out of a
+library's sources, and in a static library's archive the linker takes an
+object only for a name still undefined: a second image of the same names
+may be left out without a word.
 
 PELKAFORGE_IMAGE_PROGRAM in the environment names the program: by
 default the pelkaforge-image installed beside this file, else the one on the
