@@ -1,20 +1,29 @@
-# pelkaforge_add_image(<target> <image> [NAME <ident>] [DEPENDS <targets>...])
+# pelkaforge_add_image(<target> <image> [NAME <ident>] [FORMAT <format>]
+#                      [ATTRIBUTES <text>] [SHA256 <hex>]
+#                      [CHECK_VALUES crc32|sha256...] [DEPENDS <targets>...])
 #
-# Adds the firmware image <image> (a path relative to the calling directory,
-# or absolute) to <target>, which may be defined in any folder of the
-# project: pelkaforge-image writes <ident>.c and the header <ident>.h into a
-# folder of the build tree of <target>'s own, reading the image and never
-# changing it, whatever its mode. #include "<ident>.h" then works in
-# <target>'s sources and in every target that links it. NAME gives the
-# array, count and version the names <ident>, <ident>_blocks and
-# <ident>_version; without it they are Pelkaforge's own (SecondaryMicroImage,
-# NumSecondaryMicroImageBlocks and SecondaryMircoVersion) and the file is
-# Pelkaforge's byte for byte. A target holds any number of images of
-# distinct names. The files are generated again whenever the image or the
-# program changes. When the image is made in the same build (a custom
-# command, or a project added with ExternalProject_Add), DEPENDS names the
-# targets that make it: the step waits for them. The generated file
-# includes "Datatype.h", which <target> supplies, and is compiled as C.
+# Adds the firmware image <image> to <target>, which may be defined in any
+# folder of the project: pelkaforge-image writes <ident>.c and the header
+# <ident>.h into a folder of the build tree of <target>'s own, reading the
+# image and never changing it, whatever its mode. #include "<ident>.h" then
+# works in <target>'s sources and in every target that links it. NAME gives
+# the array, count and version the names <ident>, <ident>_blocks and
+# <ident>_version; without it they are Pelkaforge's own
+# (SecondaryMicroImage, NumSecondaryMicroImageBlocks and
+# SecondaryMircoVersion) and the file is Pelkaforge's byte for byte. A
+# target holds any number of images of distinct names.
+#
+# A relative <image> is taken from the calling source folder.
+# FORMAT (bin, ihex, srec or elf) says how to read it; without it the
+# extension decides. ATTRIBUTES is written before the array's type in its
+# definition and declaration, as given. SHA256 stops the build unless the
+# image file has that SHA-256. CHECK_VALUES crc32 and sha256 add
+# <ident>_crc32 and <ident>_sha256 to the header. The files are generated
+# again whenever the image or the program changes. When the image is made
+# in the same build (a custom command in another folder, or a project added
+# with ExternalProject_Add), DEPENDS names the targets that make it: the
+# step waits for them. The generated file includes "Datatype.h", which
+# <target> supplies, and is compiled as C.
 #
 # Two images of one name in one program must never build: one would be
 # left out without a word. So the image is compiled into no archive: an
@@ -22,29 +31,77 @@
 # object library that holds it links the image's object itself. The linker
 # then stops on the second image of a name, and CMake stops earlier still
 # where it can see both in what a target links.
+
 function(pelkaforge_add_image target image)
-  cmake_parse_arguments(PARSE_ARGV 2 arg "" "NAME" "DEPENDS")
+  cmake_parse_arguments(PARSE_ARGV 2 arg ""
+                        "NAME;FORMAT;ATTRIBUTES;SHA256" "CHECK_VALUES;DEPENDS")
+  # Every mistake in the call is reported, then the configure stops before
+  # generating anything.
+  set(failed FALSE)
   if(arg_UNPARSED_ARGUMENTS)
-    message(FATAL_ERROR "pelkaforge_add_image: unexpected arguments "
-                        "${arg_UNPARSED_ARGUMENTS}; after the target and the "
-                        "image only NAME <ident> and DEPENDS <targets>... may "
-                        "follow")
+    list(JOIN arg_UNPARSED_ARGUMENTS " " unexpected)
+    _pelkaforge_refuse(
+      "unexpected arguments ${unexpected}: after the target and "
+      "the image only NAME <ident>, FORMAT <format>, ATTRIBUTES <text>, "
+      "SHA256 <hex>, CHECK_VALUES crc32|sha256... and DEPENDS <targets>... "
+      "may follow")
   endif()
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
   endif()
   set(name SecondaryMicroImage)
-  set(name_option "")
+  set(options "")
   if(DEFINED arg_NAME)
     # pelkaforge-image refuses names C or C++ would; these characters
     # would not even make a file name.
     if(NOT arg_NAME MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
-      message(FATAL_ERROR "pelkaforge_add_image: NAME ${arg_NAME} is not a "
-                          "C identifier")
+      _pelkaforge_refuse("NAME ${arg_NAME} is not a C identifier")
     endif()
     set(name ${arg_NAME})
-    set(name_option --name ${name})
+    list(APPEND options --name ${name})
   endif()
+  if(DEFINED arg_FORMAT)
+    if(NOT arg_FORMAT MATCHES "^(bin|ihex|srec|elf)$")
+      _pelkaforge_refuse(
+        "FORMAT ${arg_FORMAT} is not a format pelkaforge-image reads: write "
+        "FORMAT ihex (Intel HEX), srec (S-record), elf (ELF) or bin (raw "
+        "bytes), or leave FORMAT out to go by the image's extension")
+    endif()
+    list(APPEND options --format ${arg_FORMAT})
+  endif()
+  if(DEFINED arg_ATTRIBUTES)
+    # A list separator would split the text, and a line break would end
+    # the command in a Makefile; pelkaforge-image refuses both anyway, and
+    # judges the rest.
+    if(arg_ATTRIBUTES MATCHES "[;\n\r]")
+      _pelkaforge_refuse(
+        "ATTRIBUTES cannot hold a semicolon or a line break: write the "
+        "attributes on one line, as they stand before the array's type")
+    endif()
+    list(APPEND options --attributes "${arg_ATTRIBUTES}")
+  endif()
+  if(DEFINED arg_SHA256)
+    string(LENGTH "${arg_SHA256}" length)
+    if(NOT length EQUAL 64 OR NOT arg_SHA256 MATCHES "^[0-9A-Fa-f]+$")
+      _pelkaforge_refuse(
+        "SHA256 ${arg_SHA256} is not 64 hex digits: write the SHA-256 of the "
+        "image file as `cmake -E sha256sum <image>` or sha256sum prints it")
+    endif()
+    list(APPEND options --expect-sha256 ${arg_SHA256})
+  endif()
+  if(arg_CHECK_VALUES)
+    list(REMOVE_DUPLICATES arg_CHECK_VALUES)
+    foreach(value IN LISTS arg_CHECK_VALUES)
+      if(value MATCHES "^(crc32|sha256)$")
+        list(APPEND options --${value})
+      else()
+        _pelkaforge_refuse(
+          "CHECK_VALUES ${value} is not a value the header can hold: write "
+          "crc32 for ${name}_crc32, sha256 for ${name}_sha256, or both")
+      endif()
+    endforeach()
+  endif()
+
   # Without C the generated file would be left out of the build, and only
   # the link would fail, on its version's name.
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
@@ -55,6 +112,7 @@ function(pelkaforge_add_image target image)
       "has not enabled the C language. Enable it: project(<name> C CXX), or "
       "enable_language(C).")
   endif()
+
   get_filename_component(image_path "${image}" ABSOLUTE
                          BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_target_property(names ${target} PELKAFORGE_IMAGE_NAMES)
@@ -63,11 +121,14 @@ function(pelkaforge_add_image target image)
     if(earlier GREATER -1)
       get_target_property(images ${target} PELKAFORGE_IMAGE_FILES)
       list(GET images ${earlier} earlier_image)
-      message(FATAL_ERROR
-        "pelkaforge_add_image: target ${target} already holds an image named "
-        "${name} (${earlier_image}), so it cannot also hold ${image_path} "
-        "under that name: give each image of a target a NAME of its own.")
+      _pelkaforge_refuse(
+        "target ${target} already holds an image named ${name} "
+        "(${earlier_image}), so it cannot also hold ${image_path} under "
+        "that name: give each image of a target a NAME of its own.")
     endif()
+  endif()
+  if(failed)
+    return()
   endif()
   set_property(TARGET ${target} APPEND PROPERTY PELKAFORGE_IMAGE_NAMES ${name})
   set_property(TARGET ${target} APPEND PROPERTY
@@ -78,7 +139,7 @@ function(pelkaforge_add_image target image)
   set(header "${folder}/${name}.h")
   add_custom_command(
     OUTPUT "${source}" "${header}"
-    COMMAND Pelkaforge::pelkaforge-image ${name_option} --header "${header}"
+    COMMAND Pelkaforge::pelkaforge-image ${options} --header "${header}"
             -- "${image_path}" "${source}"
     DEPENDS "${image_path}" "$<TARGET_FILE:Pelkaforge::pelkaforge-image>"
             ${arg_DEPENDS}
@@ -136,3 +197,10 @@ function(pelkaforge_add_image target image)
   set_property(TARGET ${target} APPEND PROPERTY
                COMPATIBLE_INTERFACE_STRING PELKAFORGE_IMAGE_${name})
 endfunction()
+
+# Reports a mistake in the call, and lets the function go on to find more.
+macro(_pelkaforge_refuse)
+  string(CONCAT message ${ARGN})
+  message(SEND_ERROR "pelkaforge_add_image: ${message}")
+  set(failed TRUE)
+endmacro()
