@@ -13,7 +13,9 @@
 # SecondaryMircoVersion) and the file is Pelkaforge's byte for byte. A
 # target holds any number of images of distinct names.
 #
-# A relative <image> is taken from the calling source folder.
+# A relative <image> is found as CMake finds a target's relative source: in
+# the calling folder's build tree when a custom command of that folder makes
+# it (or it is marked GENERATED), else in the calling source folder.
 # FORMAT (bin, ihex, srec or elf) says how to read it; without it the
 # extension decides. ATTRIBUTES is written before the array's type in its
 # definition and declaration, as given. SHA256 stops the build unless the
@@ -113,8 +115,30 @@ function(pelkaforge_add_image target image)
       "enable_language(C).")
   endif()
 
-  get_filename_component(image_path "${image}" ABSOLUTE
-                         BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  # A relative path names what a target's relative source would: a file a
+  # custom command of this folder makes, or one marked GENERATED, is the
+  # build tree's.
+  set(made_here FALSE)
+  if(NOT IS_ABSOLUTE "${image}")
+    _pelkaforge_made_here("${image}" made_here)
+  endif()
+  if(made_here)
+    get_filename_component(image_path "${image}" ABSOLUTE
+                           BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+  else()
+    get_filename_component(image_path "${image}" ABSOLUTE
+                           BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    # CMake finds a custom command's output whatever the order it sees
+    # them in; a command added after this call would leave an older file of
+    # the source folder (or none) in its place. The end of the folder tells
+    # (CMake 3.19 and later).
+    if(NOT IS_ABSOLUTE "${image}" AND NOT CMAKE_VERSION VERSION_LESS 3.19)
+      cmake_language(EVAL CODE "
+        cmake_language(DEFER CALL _pelkaforge_check_made_later
+                       [==[${target}]==] [==[${image}]==])")
+    endif()
+  endif()
+
   get_target_property(names ${target} PELKAFORGE_IMAGE_NAMES)
   if(names)
     list(FIND names ${name} earlier)
@@ -204,3 +228,34 @@ macro(_pelkaforge_refuse)
   message(SEND_ERROR "pelkaforge_add_image: ${message}")
   set(failed TRUE)
 endmacro()
+
+# Whether the relative path image names a file of the current folder's
+# build tree: one a custom command of the folder makes, or one marked
+# GENERATED (which a file of that name in the source folder does not hide).
+function(_pelkaforge_made_here image result)
+  get_source_file_property(made "${CMAKE_CURRENT_BINARY_DIR}/${image}"
+                           GENERATED)
+  if(NOT made)
+    get_source_file_property(made "${image}" GENERATED)
+  endif()
+  if(made)
+    set(${result} TRUE PARENT_SCOPE)
+  else()
+    set(${result} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Run at the end of the folder that added <image> to <target> from the
+# source folder: stops the configure when a custom command of that folder,
+# added later, makes the file after all.
+function(_pelkaforge_check_made_later target image)
+  _pelkaforge_made_here("${image}" made)
+  if(made)
+    message(SEND_ERROR
+      "pelkaforge_add_image: ${target} took ${image} from "
+      "${CMAKE_CURRENT_SOURCE_DIR}, but a custom command of this folder "
+      "makes ${CMAKE_CURRENT_BINARY_DIR}/${image}, added after the image. "
+      "Add that custom command before pelkaforge_add_image, so that the "
+      "image is the file it makes.")
+  endif()
+endfunction()
