@@ -32,7 +32,11 @@
 # executable or shared library holds it, and one that links a static or
 # object library that holds it links the image's object itself. The linker
 # then stops on the second image of a name, and CMake stops earlier still
-# where it can see both in what a target links.
+# where it can see both in what a target links. Between the binaries of one
+# process on ELF, where the first definition of a name found at run time
+# would serve every reference to it, the image's symbols are the holder's
+# own: protected in a shared library or module (its dependents may read
+# them, its own code always reads its own), hidden in anything else.
 
 function(pelkaforge_add_image target image)
   cmake_parse_arguments(PARSE_ARGV 2 arg ""
@@ -115,6 +119,29 @@ function(pelkaforge_add_image target image)
       "enable_language(C).")
   endif()
 
+  # On ELF the first definition of a name found at run time serves every
+  # reference to it that is not bound at link time. Hidden keeps an image
+  # out of the dynamic symbols altogether; a shared library's or module's
+  # image stays exported for its dependents but protected, so that the
+  # library's own code reads its own.
+  get_target_property(type ${target} TYPE)
+  set(visibility "")
+  if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
+    set(visibility hidden)
+    if(type MATCHES "^(SHARED|MODULE)_LIBRARY$")
+      set(visibility protected)
+      if(NOT CMAKE_C_COMPILE_OPTIONS_VISIBILITY)
+        _pelkaforge_refuse(
+          "${target} is a shared library or module, and CMake knows no "
+          "symbol visibility option for the C compiler "
+          "(${CMAKE_C_COMPILER_ID}): another image named ${name} in the "
+          "process that loads it could take the place of its own. Add the "
+          "image to the program, or to a static library the program links, "
+          "instead")
+      endif()
+    endif()
+  endif()
+
   # A relative path names what a target's relative source would: a file a
   # custom command of this folder makes, or one marked GENERATED, is the
   # build tree's.
@@ -180,7 +207,11 @@ function(pelkaforge_add_image target image)
     "$<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>")
   target_compile_options(${objects} PRIVATE
     "$<TARGET_PROPERTY:${target},COMPILE_OPTIONS>")
-  get_target_property(type ${target} TYPE)
+  # After <target>'s options, so that its own visibility does not undo it.
+  if(visibility AND CMAKE_C_COMPILE_OPTIONS_VISIBILITY)
+    target_compile_options(${objects} PRIVATE
+      "${CMAKE_C_COMPILE_OPTIONS_VISIBILITY}${visibility}")
+  endif()
   if(type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
     if(NOT type STREQUAL "EXECUTABLE")
       set_property(TARGET ${objects} PROPERTY POSITION_INDEPENDENT_CODE ON)
