@@ -199,8 +199,11 @@ function(pelkaforge_add_image target image)
 
   # The image's object, compiled as <target>'s own sources are: with its
   # include directories (which bring "Datatype.h"), definitions and options.
-  set(objects pelkaforge_${target}_${name})
-  add_library(${objects} OBJECT "${source}" "${header}")
+  # Its name is one no other pair of target and image gives: an image's
+  # name holds no dot. It is built when <target> is (which depends on it),
+  # and only then.
+  set(objects pelkaforge.${target}.${name})
+  add_library(${objects} OBJECT EXCLUDE_FROM_ALL "${source}" "${header}")
   target_include_directories(${objects} PRIVATE
     "$<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>")
   target_compile_definitions(${objects} PRIVATE
