@@ -248,12 +248,15 @@ function(pelkaforge_add_image target image)
   endif()
 
   # Every target that holds or links an image of this name says which
-  # target that is; CMake stops when two say different ones.
-  set_property(TARGET ${target} PROPERTY PELKAFORGE_IMAGE_${name} ${target})
-  set_property(TARGET ${target} PROPERTY
-               INTERFACE_PELKAFORGE_IMAGE_${name} ${target})
+  # target that is; CMake stops when two say different ones. CMake's
+  # message names the property and the targets, not their values: the
+  # property's name carries what to do.
+  set(property
+      "PELKAFORGE_IMAGE_${name} (one program, two images named ${name}: give each image a NAME of its own)")
+  set_property(TARGET ${target} PROPERTY "${property}" ${target})
+  set_property(TARGET ${target} PROPERTY "INTERFACE_${property}" ${target})
   set_property(TARGET ${target} APPEND PROPERTY
-               COMPATIBLE_INTERFACE_STRING PELKAFORGE_IMAGE_${name})
+               COMPATIBLE_INTERFACE_STRING "${property}")
 endfunction()
 
 # Reports a mistake in the call, and lets the function go on to find more.
