@@ -4,10 +4,10 @@
 # project takes Pelkaforge in: found installed, and this repository added
 # with add_subdirectory, which must build the tool for the build machine.
 # Only the image library is built (no program: that would need a linker
-# script). Each image's object must hold exactly the padded image, and the
-# example's images must stay as they were. A named pelkaforge-image older
-# than the helper's options, or one that does not answer --version, must
-# stop the configure.
+# script). Each image's object must hold exactly the padded image, in the
+# section its attributes name, and the example's images must stay as they
+# were. A named pelkaforge-image older than the helper's options, or one
+# that does not answer --version, must stop the configure.
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P cross_test.cmake
@@ -24,22 +24,23 @@ endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/support/run.cmake)
 
-# The image's object, wherever the generator put it under build, holds as its
-# read-only data exactly the image padded to padded_size bytes.
-function(expect_image build name image_file padded_size)
+# The image's object, wherever the generator put it under build, holds in
+# section exactly the image padded to padded_size bytes.
+function(expect_image build name image_file padded_size section)
   file(GLOB_RECURSE objects ${build}/*/${name}.c.o ${build}/*/${name}.c.obj)
   list(LENGTH objects count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "${build} holds '${objects}' for ${name}")
   endif()
   set(array ${WORK}/array.bin)
-  run(${cross_objcopy} -O binary --only-section=.rodata ${objects} ${array})
+  run(${cross_objcopy} -O binary --only-section=${section} ${objects} ${array})
 
   file(READ ${image_file} image HEX)
   file(SIZE ${image_file} size)
   math(EXPR pad "${padded_size} - ${size}")
   string(REPEAT "ff" ${pad} padding)
-  file(READ ${array} array HEX)
+  # The array comes first; its constant count and version follow it.
+  file(READ ${array} array LIMIT ${padded_size} HEX)
   if(NOT array STREQUAL "${image}${padding}")
     message(FATAL_ERROR "${objects}: the array is not ${image_file} "
                         "padded to ${padded_size} bytes")
@@ -49,8 +50,10 @@ endfunction()
 function(check_cross_build build)
   run(${CMAKE_COMMAND} --build ${build} --target firmware_images)
   expect_no_warning()
-  expect_image(${build} app_image ${example}/app.bin 1536)
-  expect_image(${build} updater_image ${example}/images/updater.bin 1024)
+  expect_image(${build} app_image ${example}/app.bin 1536 .rodata)
+  # Its attributes, quotes and all, reached the compiler as written.
+  expect_image(${build} updater_image ${example}/images/updater.bin 1024
+               .updater)
   foreach(image app.bin images/updater.bin)
     file(SHA256 ${example}/${image} found)
     file(SHA256 ${SOURCE_DIR}/examples/firmware/${image} expected)
