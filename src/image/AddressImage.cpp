@@ -38,7 +38,6 @@ AddressImage AllocateAddressImage(const char* path, const AddressSpan& span) {
         static_cast<unsigned long long>(span.high));
   }
   AddressImage image;
-  image.path = path;
   image.address = static_cast<std::uint32_t>(span.low);
   image.size = static_cast<std::size_t>((length + BlockSize - 1) / BlockSize *
                                         BlockSize);
@@ -59,13 +58,14 @@ void FreeAddressImage(AddressImage& image) {
   image.bytes = nullptr;
 }
 
+bool InImage(const AddressImage& image, std::uint64_t address,
+             std::size_t size) {
+  return address >= image.address && address - image.address <= image.size &&
+         size <= image.size - (address - image.address);
+}
+
 std::uint8_t* ClaimBytes(AddressImage& image, std::uint64_t address,
                          std::size_t size, std::uint64_t& taken) {
-  if (address < image.address || address - image.address > image.size ||
-      size > image.size - (address - image.address)) {
-    ReportFailure("Unable to convert file %s (it changed while it was read)\n",
-                  image.path);
-  }
   const std::size_t start = address - image.address;
   std::uint8_t* placed = image.bytes + image.size;
   for (std::size_t offset = start; offset < start + size; ++offset) {
