@@ -105,7 +105,8 @@ int TakeOption(int argc, const char* const argv[], int next,
                StepArguments& arguments) {
   const std::string_view word = argv[next];
   const std::size_t equals = word.find('=');
-  const Option* option = FindOption(word.substr(0, equals));
+  const Option* option =
+      FindOption(std::string_view(word.data(), std::min(equals, word.size())));
   if (option == nullptr) RefuseUsage();
   if (option->flag != nullptr) {
     if (equals != std::string_view::npos || arguments.*option->flag) {

@@ -31,9 +31,9 @@ void SplitAbsolute(const char* path, PathParts& split) {
   bool root = true;
   while (!rest.empty() || root) {
     const std::size_t slash = rest.find('/');
-    const std::string_view part = rest.substr(0, slash);
-    rest = slash == std::string_view::npos ? std::string_view()
-                                           : rest.substr(slash + 1);
+    const std::string_view part(rest.data(), std::min(slash, rest.size()));
+    rest.remove_prefix(slash == std::string_view::npos ? rest.size()
+                                                       : slash + 1);
     if (root) {
       split.parts[split.count++] = part;
       root = false;

@@ -97,9 +97,8 @@ std::optional<ImageFormat> DisguisedFormat(const char* path) {
   const std::string_view bytes(start, got);
   // The ELF identification: magic, a known class, byte order and version.
   if (bytes.size() >= 7 &&
-      bytes.substr(0, 4) ==
-          "\x7f"
-          "ELF" &&
+      bytes.starts_with("\x7f"
+                        "ELF") &&
       (bytes[4] == 1 || bytes[4] == 2) && (bytes[5] == 1 || bytes[5] == 2) &&
       bytes[6] == 1) {
     return ImageFormat::kElf;
@@ -107,7 +106,7 @@ std::optional<ImageFormat> DisguisedFormat(const char* path) {
   // A whole first line, ended by its line break, that is a valid record.
   const std::size_t end = bytes.find('\n');
   if (end == std::string_view::npos || end == 0) return std::nullopt;
-  std::string_view line = bytes.substr(0, end);
+  std::string_view line(bytes.data(), end);
   if (line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return std::nullopt;
   TextRecord record;

@@ -60,12 +60,13 @@ bool ParseIntelHexRecord(std::string_view line, TextRecord& record,
     std::snprintf(reason.data(), reason.size(), "not a record");
     return false;
   }
-  const std::string_view digits = line.substr(1);
+  std::string_view digits = line;
+  digits.remove_prefix(1);
   // The count first, to know the record's length; then the whole record
   // decoded and checked in one go. A wrong length with a stray character
   // in it is reported as the stray character.
   std::uint8_t count = 0;
-  if (digits.size() >= 2) DecodeHex(digits.substr(0, 2), &count);
+  if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
   // Count, address, type and checksum around the data, two digits a byte.
   const std::size_t expected = 2 * (count + std::size_t{5});
   std::uint8_t bytes[255 + 5];

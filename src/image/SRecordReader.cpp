@@ -60,12 +60,13 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
     std::snprintf(reason.data(), reason.size(), "unknown record type S4");
     return false;
   }
-  const std::string_view digits = line.substr(2);
+  std::string_view digits = line;
+  digits.remove_prefix(2);
   // The count first, to know the record's length; then the whole record
   // decoded and checked in one go. A wrong length with a stray character
   // in it is reported as the stray character.
   std::uint8_t count = 0;
-  if (digits.size() >= 2) DecodeHex(digits.substr(0, 2), &count);
+  if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
   // The count covers the address, the data and the checksum.
   const std::size_t expected = 2 * (count + std::size_t{1});
   std::uint8_t bytes[255 + 1];
