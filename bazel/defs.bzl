@@ -80,9 +80,14 @@ pelkaforge_image = rule(
 The C file is what Pelkaforge writes for the image once padded with 0xFF to
 whole 512-byte blocks, under the names the identifier gives; the image
 itself is only read. The header declares it, the array with its exact
-length. Both include "Datatype.h". List the target in a cc_library's srcs
-and hdrs, with a dep that brings "Datatype.h", or use
-pelkaforge_cc_library.""",
+length; they need "Datatype.h", from a dep. Use the rule through
+pelkaforge_cc_library, which compiles the files into a library linked
+whole and statically into every program and test. A cc_library of your own
+that lists the target in srcs and hdrs needs the same, `alwayslink = True`
+and `linkstatic = True`: without them a second image of the same names is
+left out of a program (from an archive) or of a test (from a shared
+library, where the first one found is read) without a word, where linked
+whole it stops the link.""",
     attrs = {
         "identifier": attr.string(
             doc = "Names the array, its count and its version: identifier, " +
@@ -109,9 +114,11 @@ def pelkaforge_cc_library(name, image, identifier = "", deps = [], **kwargs):
     """A cc_library that holds a firmware image and its header.
 
     Code that depends on it includes "<identifier>.h" ("SecondaryMicroImage.h"
-    without an identifier). The library is always linked whole
-    (alwayslink): a second image of the same names in one program stops the
-    link, where from an archive it would be left out without a word.
+    without an identifier). The library is linked whole (alwayslink) and
+    statically (linkstatic) into every program and test, a cc_test linked
+    dynamically among them: a second image of the same names in one
+    program stops the link, where from an archive or a shared library it
+    would be left out without a word.
 
     Args:
       name: the library's name; `<name>_source` makes the C file and the
@@ -139,5 +146,6 @@ def pelkaforge_cc_library(name, image, identifier = "", deps = [], **kwargs):
         strip_include_prefix = name + "_source",
         deps = deps,
         alwayslink = True,
+        linkstatic = True,
         **kwargs
     )
