@@ -59,10 +59,10 @@ def _pelkaforge_image_impl(ctx):
 
     pin = ctx.attr.sha256
     if pin and (len(pin) != 64 or pin.strip(_HEX_DIGITS)):
-        fail("sha256 is the image's SHA-256, 64 hex digits, not \"%s\"" % pin, attr = "sha256")
+        fail("the image file's SHA-256 as sha256sum prints it, 64 hex digits, not \"%s\"" % pin, attr = "sha256")
     for value in ctx.attr.check_values:
         if value not in _CHECK_VALUES:
-            fail("check_values takes \"crc32\" and \"sha256\", not \"%s\"" % value, attr = "check_values")
+            fail("\"crc32\" or \"sha256\", not \"%s\"" % value, attr = "check_values")
 
     # Paths relative to the execution root, and no shell: the action's
     # result depends on its inputs alone, so a remote cache shares it and
