@@ -6,7 +6,7 @@
 
     pelkaforge_cc_library(
         name = "radio_image",
-        image = "radio.hex",
+        image = "radio.hex",  # Intel HEX, by its extension
         identifier = "radio_image",
         deps = [":datatype"],
     )
