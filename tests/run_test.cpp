@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/Version.h"
+#include "image/Sha256.h"
 #include "support/ExpectedSource.h"
 #include "support/ToolRun.h"
 
@@ -53,6 +54,8 @@ struct RunCase {
   std::function<void(const fs::path& work)> setup = nullptr;
   RunOptions options = {};
   fs::path input_name = "fw.bin";  // where the image is made
+  // The image's bytes, when not input_size sample bytes.
+  std::string content = {};
   // The header "SecondaryMicroImage.h", and the name the output and header
   // are converted with (Pelkaforge's names when empty).
   Output header = Output::kAbsent;
@@ -181,6 +184,54 @@ RunCase PadsWithoutLock(std::string name, const std::string& error) {
           nullptr,
           Traced({"-e", "trace=flock", "-e", "inject=flock:error=" + error})};
 }
+
+// A setup that leaves in the output the text a run on the 1024 sample
+// bytes writes, with these line ends.
+std::function<void(const fs::path&)> ConvertedWith(std::string line_end) {
+  return [line_end](const fs::path& work) {
+    WriteBytes(work / "SecondaryMicroImage.c",
+               ExpectedSource(SampleBytes(1024), line_end));
+  };
+}
+
+// The SHA-256 of the 1024 sample bytes, as sha256sum prints it.
+std::string SampleSha256() {
+  const std::string image = SampleBytes(1024);
+  Sha256State state;
+  Sha256Update(state, reinterpret_cast<const std::uint8_t*>(image.data()),
+               image.size());
+  std::string text;
+  char digits[3];
+  for (const std::uint8_t byte : Sha256Finish(state)) {
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    text += digits;
+  }
+  return text;
+}
+
+// An Intel HEX file's first lines and an ELF file's identification.
+const std::string HexText =
+    ":020000040800F2\n:0400000012345678E8\n:00000001FF\n";
+const std::string ElfStart = std::string(
+                                 "\x7f"
+                                 "ELF\x01\x01\x01",
+                                 7) +
+                             std::string(993, '\0');
+
+RunCase Checked(std::string row, std::vector<std::string> arguments,
+                std::string err, Output output,
+                std::function<void(const fs::path&)> setup = nullptr,
+                Output header = Output::kAbsent) {
+  arguments.insert(arguments.begin(), "--check");
+  const int status = err.empty() ? 0 : 1;
+  RunCase run{
+      std::move(row), 1024, std::move(arguments), std::move(err),  status,
+      output,         0,    Needs::kNothing,      std::move(setup)};
+  run.header = header;
+  return Step(run);
+}
+
+const std::string CheckFailed = "Check failed: SecondaryMicroImage.";
 
 const std::vector<RunCase> RunCases = {
     {"NoArgument", 1024, {}, Usage, 1, Output::kOld},
@@ -686,6 +737,127 @@ const std::vector<RunCase> RunCases = {
               "Input/output error", FailedRename(1)),
     StepFault("StepSourcePlacingFails", "SecondaryMicroImage.c",
               "Input/output error", FailedRename(2), Output::kRemoved),
+    // A firmware build's HEX or ELF file is never padded, nor taken for
+    // the bytes of its text.
+    [] {
+      RunCase run{"HexNotPadded",
+                  0,
+                  {"fw.bin"},
+                  Refused("fw.bin",
+                          "it looks like Intel HEX: "
+                          "pelkaforge-image --format ihex reads it"),
+                  1,
+                  Output::kOld};
+      run.content = HexText;
+      return run;
+    }(),
+    [] {
+      RunCase run{"ElfNotPadded",
+                  0,
+                  {"fw.bin"},
+                  Refused("fw.bin",
+                          "it looks like ELF: pelkaforge-image "
+                          "--format elf reads it"),
+                  1,
+                  Output::kOld};
+      run.content = ElfStart;
+      return run;
+    }(),
+    // Committed outputs checked: nothing is written either way, and CR LF
+    // line ends are as good as LF.
+    Checked("CheckSame", {"fw.bin", "SecondaryMicroImage.c"}, "",
+            Output::kConverted, ConvertedWith("\n")),
+    Checked("CheckSameWithCrLf", {"fw.bin", "SecondaryMicroImage.c"}, "",
+            Output::kUnchecked, ConvertedWith("\r\n")),
+    Checked("CheckDiffers", {"fw.bin", "SecondaryMicroImage.c"},
+            CheckFailed + "c differs from what this run writes, from line 1\n",
+            Output::kOld),
+    Checked("CheckDiffersLater", {"fw.bin", "SecondaryMicroImage.c"},
+            CheckFailed + "c differs from what this run writes, from line 20\n",
+            Output::kUnchecked,
+            [](const fs::path& work) {
+              std::string text = ExpectedSource(SampleBytes(1024), "\n");
+              std::size_t at = 0;
+              for (int line = 1; line < 20; ++line)
+                at = text.find('\n', at) + 1;
+              text[at + 6] = text[at + 6] == '0' ? '1' : '0';
+              WriteBytes(work / "SecondaryMicroImage.c", text);
+            }),
+    Checked("CheckLonger", {"fw.bin", "SecondaryMicroImage.c"},
+            CheckFailed + "c differs from what this run writes, from line 83\n",
+            Output::kUnchecked,
+            [](const fs::path& work) {
+              WriteBytes(work / "SecondaryMicroImage.c",
+                         ExpectedSource(SampleBytes(1024), "\n") + "\n");
+            }),
+    Checked("CheckMissing", {"fw.bin", "SecondaryMicroImage.c"},
+            CheckFailed + "c is missing\n", Output::kAbsent),
+    Checked("CheckHeaderMissing", StepWithHeader,
+            CheckFailed + "h is missing\n", Output::kConverted,
+            ConvertedWith("\n")),
+    // The image pinned by its SHA-256.
+    Step(
+        {"PinMatches",
+         1024,
+         {"--expect-sha256", SampleSha256(), "fw.bin", "SecondaryMicroImage.c"},
+         "",
+         0,
+         Output::kConverted}),
+    Step({"PinDiffers",
+          1024,
+          {"--expect-sha256", std::string(64, 'A'), "fw.bin",
+           "SecondaryMicroImage.c"},
+          Refused("fw.bin", "its SHA-256 is " + SampleSha256() + ", not the " +
+                                std::string(64, 'A') + " expected"),
+          1,
+          Output::kOld}),
+    Step({"PinNotSha256",
+          1024,
+          {"--expect-sha256", "abc", "fw.bin", "SecondaryMicroImage.c"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    Step({"Crc32WithoutHeader",
+          1024,
+          {"--crc32", "fw.bin", "SecondaryMicroImage.c"},
+          StepUsage,
+          1,
+          Output::kOld}),
+    NameRefused("NameEmpty", "", "not a C identifier"),
+    [] {
+      RunCase run =
+          WithHeader(Step({"NameAfterEquals",
+                           1000,
+                           {"--header=SecondaryMicroImage.h", "--name=radio2",
+                            "fw.bin", "SecondaryMicroImage.c"},
+                           Warning + "\n",
+                           0,
+                           Output::kConverted}),
+                     Output::kConverted);
+      run.image_name = "radio2";
+      return run;
+    }(),
+    Step({"AttributesEndingTheDeclaration",
+          1024,
+          {"--attributes", "x; int y", "fw.bin", "SecondaryMicroImage.c"},
+          "Unable to use attributes \"x; int y\" (';' could end the "
+          "declaration)\n",
+          1,
+          Output::kOld}),
+    // A folder where an output goes is refused before anything is written:
+    // the header stays as it was.
+    WithHeader(Step({"OutputIsFolder",
+                     1024,
+                     {"--header", "SecondaryMicroImage.h", "fw.bin", "out.c"},
+                     "Unable to write file out.c (not a regular file)\n",
+                     1,
+                     Output::kOld,
+                     0,
+                     Needs::kNothing,
+                     [](const fs::path& work) {
+                       fs::create_directory(work / "out.c");
+                     }}),
+               Output::kOld),
 };
 
 // The temporary files in the folder, as the build step names them.
@@ -716,7 +888,8 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
   }
   TempDir directory;
   const fs::path work = directory.work();
-  const std::string image = SampleBytes(run.input_size);
+  const std::string image =
+      run.content.empty() ? SampleBytes(run.input_size) : run.content;
   const fs::path input = work / run.input_name;
   fs::create_directories(input.parent_path());
   WriteBytes(input, image);
