@@ -77,7 +77,10 @@ def _pelkaforge_image_impl(ctx):
     if ctx.attr._program.label == Label("//:pelkaforge-image"):
         executable, tools = program, []
     else:
-        executable, tools = ctx.executable._run_program, [program]
+        executable = ctx.executable._run_program
+
+        # With its runfiles, should the flag name a program that has some.
+        tools = [ctx.attr._program[DefaultInfo].files_to_run]
         arguments.add("--needs", _NEEDED_VERSION)
         arguments.add(program)
     if ctx.attr.identifier:
