@@ -1,6 +1,7 @@
 #include "image/AddressImage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,8 +12,12 @@ namespace pelkaforge {
 
 namespace {
 
-bool IsPlaced(const std::uint8_t* placed, std::size_t offset) {
-  return (placed[offset / 8] >> (offset % 8) & 1) != 0;
+// The bits of the placed map's byte at index that stand for offsets in
+// [start, end).
+std::uint8_t RangeMask(std::size_t index, std::size_t start, std::size_t end) {
+  const std::size_t low = std::max(start, index * 8) - index * 8;
+  const std::size_t high = std::min(end, index * 8 + 8) - index * 8;
+  return static_cast<std::uint8_t>(((1U << high) - 1) & ~((1U << low) - 1));
 }
 
 }  // namespace
@@ -38,7 +43,6 @@ AddressImage AllocateAddressImage(const char* path, const AddressSpan& span) {
         static_cast<unsigned long long>(span.high));
   }
   AddressImage image;
-  image.path = path;
   image.address = static_cast<std::uint32_t>(span.low);
   image.size = static_cast<std::size_t>((length + BlockSize - 1) / BlockSize *
                                         BlockSize);
@@ -59,23 +63,28 @@ void FreeAddressImage(AddressImage& image) {
   image.bytes = nullptr;
 }
 
+bool InImage(const AddressImage& image, std::uint64_t address,
+             std::size_t size) {
+  return address >= image.address && address - image.address <= image.size &&
+         size <= image.size - (address - image.address);
+}
+
 std::uint8_t* ClaimBytes(AddressImage& image, std::uint64_t address,
                          std::size_t size, std::uint64_t& taken) {
-  if (address < image.address || address - image.address > image.size ||
-      size > image.size - (address - image.address)) {
-    ReportFailure("Unable to convert file %s (it changed while it was read)\n",
-                  image.path);
-  }
   const std::size_t start = address - image.address;
+  const std::size_t end = start + size;
   std::uint8_t* placed = image.bytes + image.size;
-  for (std::size_t offset = start; offset < start + size; ++offset) {
-    if (IsPlaced(placed, offset)) {
-      taken = image.address + offset;
+  // A byte of the map at a time: records are short, sections long.
+  for (std::size_t index = start / 8; index * 8 < end; ++index) {
+    const unsigned found = placed[index] & RangeMask(index, start, end);
+    if (found != 0) {
+      taken = image.address + index * 8 +
+              static_cast<unsigned>(std::countr_zero(found));
       return nullptr;
     }
   }
-  for (std::size_t offset = start; offset < start + size; ++offset) {
-    placed[offset / 8] |= static_cast<std::uint8_t>(1U << (offset % 8));
+  for (std::size_t index = start / 8; index * 8 < end; ++index) {
+    placed[index] |= RangeMask(index, start, end);
   }
   return image.bytes + start;
 }

@@ -33,7 +33,6 @@ void ExtendSpan(AddressSpan& span, std::uint64_t address, std::uint64_t size);
 // which also holds a bit for each byte, set once the byte is placed, so
 // that no address is given data twice.
 struct AddressImage {
-  const char* path = nullptr;     // of the file it is read from
   std::uint32_t address = 0;      // of bytes[0]
   std::size_t size = 0;           // whole blocks
   std::uint8_t* bytes = nullptr;  // size bytes, then the placed bits
@@ -43,12 +42,17 @@ struct AddressImage {
 // with no data, or one of more than MaxAddressSpan bytes.
 AddressImage AllocateAddressImage(const char* path, const AddressSpan& span);
 
+// Frees the image's memory, if any: a reader does before it refuses a file.
 void FreeAddressImage(AddressImage& image);
 
-// Where size bytes for address go, marked as placed; or null when a byte
-// there was placed already, with taken set to that byte's address. A range
-// outside the image means that the file changed since its span was taken:
-// the run stops.
+// Whether size bytes at address lie in the image: outside it, they mean
+// that the file changed since its span was taken.
+bool InImage(const AddressImage& image, std::uint64_t address,
+             std::size_t size);
+
+// Where size bytes for address, which lie in the image, go, marked as
+// placed; or null when a byte there was placed already, with taken set to
+// that byte's address.
 std::uint8_t* ClaimBytes(AddressImage& image, std::uint64_t address,
                          std::size_t size, std::uint64_t& taken);
 

@@ -46,8 +46,9 @@ struct Section {
 struct ElfFile {
   const char* path;
   std::FILE* file;
-  std::uint64_t size;  // of the file
-  bool wide;           // 64-bit
+  AddressImage* image;  // being filled, on the second reading
+  std::uint64_t size;   // of the file
+  bool wide;            // 64-bit
   bool big_endian;
   std::uint64_t section_table;
   std::uint32_t section_count;
@@ -79,7 +80,15 @@ std::uint64_t Word(const ElfFile& elf, const std::uint8_t* bytes,
                   : Field(elf, bytes + offset32, 4);
 }
 
+// Every refusal lets go of the file and the image first: a reader leaves
+// nothing open or allocated behind it, whatever becomes of the run.
+void Release(const ElfFile& elf) {
+  std::fclose(elf.file);  // Only read from: its close cannot lose data.
+  if (elf.image != nullptr) FreeAddressImage(*elf.image);
+}
+
 [[noreturn]] void RefuseElf(const ElfFile& elf, const char* reason) {
+  Release(elf);
   ReportFailure("Unable to convert file %s (%s)\n", elf.path, reason);
 }
 
@@ -89,8 +98,10 @@ void ReadAt(const ElfFile& elf, std::uint64_t offset, void* into,
   if (std::fseek(elf.file, static_cast<long>(offset), SEEK_SET) != 0 ||
       std::fread(into, 1, size, elf.file) != size) {
     if (std::ferror(elf.file) != 0) {
+      const int reason = errno;
+      Release(elf);
       ReportFailure("Unable to read file %s (%s)\n", elf.path,
-                    std::strerror(errno));
+                    std::strerror(reason));
     }
     RefuseElf(elf, "it changed while it was read");
   }
@@ -106,9 +117,14 @@ ElfFile OpenElf(const char* path) {
   ElfFile elf{};
   elf.path = path;
   elf.file = std::fopen(path, "rb");
-  std::int64_t size = 0;
-  if (elf.file == nullptr || !OpenFileSize(elf.file, size)) {
+  if (elf.file == nullptr) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  }
+  std::int64_t size = 0;
+  if (!OpenFileSize(elf.file, size)) {
+    const int reason = errno;
+    Release(elf);
+    ReportFailure("Unable to stat file %s (%s)\n", path, std::strerror(reason));
   }
   elf.size = static_cast<std::uint64_t>(size);
   // A long offset reaches 2 GiB only on some systems: larger files are no
@@ -219,8 +235,10 @@ std::array<char, 64> SectionName(const ElfFile& elf, std::uint32_t index,
 
 [[noreturn]] void RefuseSection(const ElfFile& elf, std::uint32_t index,
                                 const Section& section, const char* reason) {
-  ReportFailure("Unable to convert file %s (section %s %s)\n", elf.path,
-                SectionName(elf, index, section).data(), reason);
+  const std::array<char, 64> name = SectionName(elf, index, section);
+  char message[160];
+  std::snprintf(message, sizeof message, "section %s %s", name.data(), reason);
+  RefuseElf(elf, message);
 }
 
 bool IsLoaded(const Section& section) {
@@ -253,7 +271,8 @@ std::uint64_t LoadAddress(const ElfFile& elf, const Section& section) {
 
 // One reading of the section table: into span when image is null, else
 // into image.
-void ReadSections(const ElfFile& elf, AddressSpan& span, AddressImage* image) {
+void ReadSections(ElfFile& elf, AddressSpan& span, AddressImage* image) {
+  elf.image = image;
   for (std::uint32_t index = 0; index < elf.section_count; ++index) {
     const Section section = ReadSection(elf, index);
     if (!IsLoaded(section)) continue;
@@ -267,6 +286,9 @@ void ReadSections(const ElfFile& elf, AddressSpan& span, AddressImage* image) {
     if (image == nullptr) {
       ExtendSpan(span, address, section.size);
       continue;
+    }
+    if (!InImage(*image, address, section.size)) {
+      RefuseElf(elf, "it changed while it was read");
     }
     std::uint64_t taken = 0;
     std::uint8_t* place = ClaimBytes(*image, address, section.size, taken);
@@ -284,12 +306,17 @@ void ReadSections(const ElfFile& elf, AddressSpan& span, AddressImage* image) {
 }  // namespace
 
 AddressImage ReadElf(const char* path) {
-  const ElfFile elf = OpenElf(path);
+  // Like a text file, read twice, each time from its start: for its span,
+  // then into the image made for it.
   AddressSpan span;
+  ElfFile elf = OpenElf(path);
   ReadSections(elf, span, nullptr);
+  Release(elf);
   AddressImage image = AllocateAddressImage(path, span);
+  elf = OpenElf(path);
   ReadSections(elf, span, &image);
-  std::fclose(elf.file);  // Only read from: its close cannot lose data.
+  elf.image = nullptr;
+  Release(elf);
   return image;
 }
 

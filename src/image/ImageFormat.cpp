@@ -87,10 +87,12 @@ std::optional<ImageFormat> DisguisedFormat(const char* path) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
   const std::size_t got = std::fread(start, 1, sizeof start, file);
-  if (got < sizeof start && std::ferror(file) != 0) {
-    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(errno));
-  }
+  const bool failed = got < sizeof start && std::ferror(file) != 0;
+  const int reason = errno;
   std::fclose(file);  // Only read from: its close cannot lose data.
+  if (failed) {
+    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(reason));
+  }
 
   const std::string_view bytes(start, got);
   // The ELF identification: magic, a known class, byte order and version.
@@ -109,9 +111,9 @@ std::optional<ImageFormat> DisguisedFormat(const char* path) {
   if (line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return std::nullopt;
   TextRecord record;
-  Reason reason{};
-  if (ParseIntelHexRecord(line, record, reason)) return ImageFormat::kIntelHex;
-  if (ParseSRecord(line, record, reason)) return ImageFormat::kSRecord;
+  Reason refusal{};
+  if (ParseIntelHexRecord(line, record, refusal)) return ImageFormat::kIntelHex;
+  if (ParseSRecord(line, record, refusal)) return ImageFormat::kSRecord;
   return std::nullopt;
 }
 

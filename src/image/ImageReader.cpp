@@ -75,10 +75,12 @@ Sha256Digest FileSha256(const char* path) {
   while ((got = std::fread(piece.data(), 1, piece.size(), input)) > 0) {
     Sha256Update(state, piece.data(), got);
   }
-  if (std::ferror(input) != 0) {
-    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(errno));
-  }
+  const bool failed = std::ferror(input) != 0;
+  const int reason = errno;
   std::fclose(input);  // Only read from: its close cannot lose data.
+  if (failed) {
+    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(reason));
+  }
   return Sha256Finish(state);
 }
 

@@ -61,15 +61,22 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
     return false;
   }
   const std::string_view digits = line.substr(2);
-  if (const std::size_t column = FindNonHexDigit(digits)) {
-    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
-                  column + 2);
-    return false;
-  }
+  // The count first, to know the record's length; then the whole record
+  // decoded and checked in one go. A wrong length with a stray character
+  // in it is reported as the stray character.
   std::uint8_t count = 0;
   if (digits.size() >= 2) DecodeHex(digits.substr(0, 2), &count);
   // The count covers the address, the data and the checksum.
   const std::size_t expected = 2 * (count + std::size_t{1});
+  std::uint8_t bytes[255 + 1];
+  const std::size_t column = digits.size() == expected
+                                 ? DecodeHex(digits, bytes)
+                                 : FindNonHexDigit(digits);
+  if (column != 0) {
+    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
+                  column + 2);
+    return false;
+  }
   if (digits.size() != expected) {
     std::snprintf(reason.data(), reason.size(), "%s than its byte count",
                   digits.size() < expected ? "shorter" : "longer");
@@ -80,8 +87,6 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
                   "byte count %u leaves no room for the address", count);
     return false;
   }
-  std::uint8_t bytes[255 + 1];
-  DecodeHex(digits, bytes);
   unsigned sum = 0;
   for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
   const unsigned checksum = ~sum & 0xFF;

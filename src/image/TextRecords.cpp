@@ -34,11 +34,29 @@ constexpr std::size_t LineBufferSize = std::size_t{64} * 1024;
 struct LineReader {
   std::FILE* file = nullptr;
   const char* path = nullptr;
+  AddressImage* image = nullptr;  // being filled, on the second reading
   std::array<char, LineBufferSize> buffer;
   std::size_t start = 0;  // of the unread text in buffer
   std::size_t end = 0;
   bool at_end = false;  // the file has been read to its end
 };
+
+// Every refusal lets go of the file and the image first: a reader leaves
+// nothing open or allocated behind it, whatever becomes of the run.
+void Release(LineReader& reader) {
+  std::fclose(reader.file);  // Only read from: its close cannot lose data.
+  if (reader.image != nullptr) FreeAddressImage(*reader.image);
+}
+
+// Refuses the file, at a line when number is not 0.
+[[noreturn]] void Refuse(LineReader& reader, long number, const char* reason) {
+  Release(reader);
+  if (number == 0) {
+    ReportFailure("Unable to convert file %s (%s)\n", reader.path, reason);
+  }
+  ReportFailure("Unable to convert file %s (line %ld: %s)\n", reader.path,
+                number, reason);
+}
 
 // Refills the buffer behind the unread text; false when nothing was added.
 bool Refill(LineReader& reader) {
@@ -51,8 +69,10 @@ bool Refill(LineReader& reader) {
                                      reader.buffer.size() - left, reader.file);
   if (got < reader.buffer.size() - left) {
     if (std::ferror(reader.file) != 0) {
+      const int reason = errno;
+      Release(reader);
       ReportFailure("Unable to read file %s (%s)\n", reader.path,
-                    std::strerror(errno));
+                    std::strerror(reason));
     }
     reader.at_end = true;
   }
@@ -86,17 +106,12 @@ bool NextLine(LineReader& reader, std::string_view& line) {
   }
 }
 
-[[noreturn]] void RefuseLine(const char* path, long number,
-                             const char* reason) {
-  ReportFailure("Unable to convert file %s (line %ld: %s)\n", path, number,
-                reason);
-}
-
 // One reading of the file: into span when image is null, else into image.
 void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
                AddressImage* image) {
   LineReader reader;
   reader.path = path;
+  reader.image = image;
   reader.file = std::fopen(path, "rb");
   if (reader.file == nullptr) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
@@ -110,21 +125,24 @@ void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
   while (NextLine(reader, line)) {
     ++number;
     if (line.empty()) continue;
-    if (ended) RefuseLine(path, number, "data after the end record");
+    if (ended) Refuse(reader, number, "data after the end record");
     RecordMeaning meaning;
     if (!interpret(line, context, record, meaning, reason)) {
-      RefuseLine(path, number, reason.data());
+      Refuse(reader, number, reason.data());
     }
     if (meaning.kind == RecordMeaning::Kind::kEnd) ended = true;
     if (meaning.kind != RecordMeaning::Kind::kData || record.size == 0) {
       continue;
     }
     if (meaning.address + record.size - 1 > MaxAddress) {
-      RefuseLine(path, number, "data beyond 32-bit addresses");
+      Refuse(reader, number, "data beyond 32-bit addresses");
     }
     if (image == nullptr) {
       ExtendSpan(span, meaning.address, record.size);
       continue;
+    }
+    if (!InImage(*image, meaning.address, record.size)) {
+      Refuse(reader, 0, "it changed while it was read");
     }
     std::uint64_t taken = 0;
     std::uint8_t* place =
@@ -133,13 +151,11 @@ void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
       std::snprintf(reason.data(), reason.size(),
                     "data for 0x%08llX, which an earlier line gave",
                     static_cast<unsigned long long>(taken));
-      RefuseLine(path, number, reason.data());
+      Refuse(reader, number, reason.data());
     }
     std::memcpy(place, record.data.data(), record.size);
   }
-  if (!ended) {
-    ReportFailure("Unable to convert file %s (no end record)\n", path);
-  }
+  if (!ended) Refuse(reader, 0, "no end record");
   std::fclose(reader.file);  // Only read from: its close cannot lose data.
 }
 
@@ -152,11 +168,14 @@ std::size_t FindNonHexDigit(std::string_view text) {
   return 0;
 }
 
-void DecodeHex(std::string_view digits, std::uint8_t* out) {
+std::size_t DecodeHex(std::string_view digits, std::uint8_t* out) {
   for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-    *out++ = static_cast<std::uint8_t>(HexValue(digits[i]) << 4 |
-                                       HexValue(digits[i + 1]));
+    const std::uint8_t high = HexValue(digits[i]);
+    const std::uint8_t low = HexValue(digits[i + 1]);
+    if ((high | low) > 0x0F) return high > 0x0F ? i + 1 : i + 2;
+    *out++ = static_cast<std::uint8_t>(high << 4 | low);
   }
+  return 0;
 }
 
 AddressImage ReadTextImage(const char* path, RecordInterpreter interpret) {

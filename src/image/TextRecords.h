@@ -29,8 +29,11 @@ struct TextRecord {
 // digit (of either case), or 0 when all are.
 std::size_t FindNonHexDigit(std::string_view text);
 
-// Decodes pairs of hex digits, digits.size() / 2 bytes, into out.
-void DecodeHex(std::string_view digits, std::uint8_t* out);
+// Decodes an even number of hex digits, digits.size() / 2 bytes, into out.
+// Returns
+// the 1-based position of the first character that is not a hex digit, or
+// 0 when all are.
+std::size_t DecodeHex(std::string_view digits, std::uint8_t* out);
 
 // What a line means for the image once read in its context.
 struct RecordMeaning {
