@@ -90,8 +90,12 @@ bool AskVersion(const char* program, std::string& said) {
     if (said.size() < 200) said.append(buffer, static_cast<std::size_t>(got));
   }
   _close(ends[0]);
+  if (process == -1) {
+    said = std::strerror(errno);
+    return false;
+  }
   int status = -1;
-  return process != -1 && _cwait(&status, process, 0) != -1 && status == 0;
+  return _cwait(&status, process, 0) != -1 && status == 0;
 }
 
 // Runs the program and returns its status.
@@ -133,7 +137,10 @@ bool AskVersion(const char* program, std::string& said) {
     }
   }
   close(ends[0]);
-  if (failed != 0) return false;
+  if (failed != 0) {
+    said = std::strerror(failed);
+    return false;
+  }
   int status = 0;
   while (waitpid(process, &status, 0) == -1) {
     if (errno != EINTR) return false;
@@ -177,6 +184,21 @@ bool RecentEnough(const std::string& line, const long needed[3]) {
   return true;
 }
 
+// The first eight words of what the program said, one space apart.
+std::string FirstWords(const std::string& said) {
+  std::string words;
+  std::size_t at = 0;
+  for (int count = 0; count < 8; ++count) {
+    at = said.find_first_not_of(" \t\r\n", at);
+    if (at == std::string::npos) break;
+    const std::size_t end = said.find_first_of(" \t\r\n", at);
+    if (!words.empty()) words += ' ';
+    words += said.substr(at, end - at);
+    at = end;
+  }
+  return words;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -189,19 +211,16 @@ int main(int argc, char* argv[]) {
   }
   const char* program = argv[3];
   std::string said;
-  if (!AskVersion(program, said)) {
+  const bool succeeded = AskVersion(program, said);
+  if (!succeeded ||
+      !RecentEnough(said.substr(0, said.find_first_of("\r\n")), needed)) {
+    // In the words the other helpers use.
     std::fprintf(stderr,
-                 "Unable to use %s (pelkaforge-image %s or later is needed, "
-                 "and its --version fails)\n",
-                 program, argv[2]);
-    return 1;
-  }
-  const std::string line = said.substr(0, said.find_first_of("\r\n"));
-  if (!RecentEnough(line, needed)) {
-    std::fprintf(stderr,
-                 "Unable to use %s (pelkaforge-image %s or later is needed, "
-                 "and its --version says \"%s\")\n",
-                 program, argv[2], line.c_str());
+                 "pelkaforge-image %s or later needed: %s --version printed "
+                 "\"%s\"%s. Install Pelkaforge %s or later, or name the "
+                 "program: --@pelkaforge//bazel:image_program=<label>\n",
+                 argv[2], program, FirstWords(said).c_str(),
+                 succeeded ? "" : " and failed", argv[2]);
     return 1;
   }
   return Run(argv + 3);

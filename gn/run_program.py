@@ -22,19 +22,15 @@ def release(text):
     return tuple(int(part) for part in text.split("."))
 
 
-def version_line(program):
-    """The first line of what PROGRAM --version prints on either stream, or
-    None when it cannot run or fails (its own words are left out: the
-    message says what is wrong)."""
+def ask_version(program):
+    """(whether PROGRAM --version ran and succeeded, what it printed on
+    either stream: a program that fails says nothing of its own)."""
     try:
         run = subprocess.run([program, "--version"], stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, check=False)
-    except OSError:
-        return None
-    if run.returncode != 0:
-        return None
-    said = run.stdout.decode("utf-8", "replace").splitlines()
-    return said[0] if said else ""
+    except OSError as error:
+        return False, error.strerror or str(error)
+    return run.returncode == 0, run.stdout.decode("utf-8", "replace")
 
 
 def main(arguments):
@@ -43,13 +39,17 @@ def main(arguments):
         needs, arguments = arguments[1], arguments[2:]
     program = os.path.abspath(arguments[0])
     if needs is not None:
-        line = version_line(program)
-        found = re.fullmatch(r"pelkaforge-image (\d+\.\d+\.\d+)", line or "")
-        if line is None or not found or release(found.group(1)) < release(needs):
-            said = ("its --version fails" if line is None
-                    else f'its --version says "{line}"')
-            sys.stderr.write(f"Unable to use {program} (pelkaforge-image "
-                             f"{needs} or later is needed, and {said})\n")
+        succeeded, said = ask_version(program)
+        found = re.fullmatch(r"pelkaforge-image (\d+\.\d+\.\d+)",
+                             (said.splitlines() or [""])[0])
+        if not succeeded or not found or release(found.group(1)) < release(needs):
+            # In the words the other helpers use.
+            sys.stderr.write(
+                f"pelkaforge-image {needs} or later needed: {program} --version "
+                f'printed "{" ".join(said.split()[:8])}"'
+                f'{"" if succeeded else " and failed"}. Install Pelkaforge '
+                f"{needs} or later, or name the program: "
+                f'pelkaforge_image_program = "/path/to/pelkaforge-image"\n')
             return 1
     return subprocess.call([program] + arguments[1:])
 
