@@ -17,6 +17,27 @@ if(PELKAFORGE_IMAGE_PROGRAM)
       "Name the pelkaforge-image to run, with its path: "
       "-DPELKAFORGE_IMAGE_PROGRAM=/usr/bin/pelkaforge-image, for example.")
   endif()
+  # pelkaforge_add_image passes options that older programs lack; 1.0.0
+  # would even convert a .hex file's text as raw bytes without a word.
+  set(needed 1.1.0)
+  execute_process(COMMAND "${step}" --version
+                  RESULT_VARIABLE status OUTPUT_VARIABLE answer
+                  ERROR_VARIABLE answer TIMEOUT 30)
+  string(REGEX REPLACE "[\r\n].*" "" answer "${answer}")
+  if(NOT status EQUAL 0
+     OR NOT answer MATCHES "^pelkaforge-image ([0-9]+(\\.[0-9]+)*)$")
+    message(FATAL_ERROR
+      "PELKAFORGE_IMAGE_PROGRAM is ${step}, which does not answer "
+      "--version as pelkaforge-image ${needed} does (status ${status}: "
+      "${answer}). Name pelkaforge-image ${needed} or later, or leave "
+      "PELKAFORGE_IMAGE_PROGRAM empty to build it from this folder.")
+  elseif(CMAKE_MATCH_1 VERSION_LESS needed)
+    message(FATAL_ERROR
+      "PELKAFORGE_IMAGE_PROGRAM is ${step}, which is ${answer}: this "
+      "Pelkaforge needs pelkaforge-image ${needed} or later. Name a newer "
+      "one, or leave PELKAFORGE_IMAGE_PROGRAM empty to build it from this "
+      "folder.")
+  endif()
   get_filename_component(step_dir "${step}" DIRECTORY)
   set(tool "${step_dir}/Pelkaforge${suffix}")
 else()

@@ -4,8 +4,10 @@
 # project takes Pelkaforge in: found installed, and this repository added
 # with add_subdirectory, which must build the tool for the build machine.
 # Only the image library is built (no program: that would need a linker
-# script). Each image's object must hold exactly the padded image, and the
-# example's images must stay as they were.
+# script). Each image's object must hold exactly the padded image, in the
+# section its attributes name, and the example's images must stay as they
+# were. A named pelkaforge-image older than the helper's options, or one
+# that does not answer --version, must stop the configure.
 #
 #   cmake -DBUILD_DIR=<tool build> -DSOURCE_DIR=<repository> -DWORK=<scratch>
 #         -P cross_test.cmake
@@ -22,16 +24,16 @@ endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/support/run.cmake)
 
-# The image's object, wherever the generator put it under build, holds as its
-# read-only data exactly the image padded to padded_size bytes.
-function(expect_image build name image_file padded_size)
+# The image's object, wherever the generator put it under build, holds in
+# section exactly the image padded to padded_size bytes.
+function(expect_image build name image_file padded_size section)
   file(GLOB_RECURSE objects ${build}/*/${name}.c.o ${build}/*/${name}.c.obj)
   list(LENGTH objects count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "${build} holds '${objects}' for ${name}")
   endif()
   set(array ${WORK}/array.bin)
-  run(${cross_objcopy} -O binary --only-section=.rodata ${objects} ${array})
+  run(${cross_objcopy} -O binary --only-section=${section} ${objects} ${array})
 
   file(READ ${image_file} image HEX)
   file(SIZE ${image_file} size)
@@ -48,8 +50,10 @@ endfunction()
 function(check_cross_build build)
   run(${CMAKE_COMMAND} --build ${build} --target firmware_images)
   expect_no_warning()
-  expect_image(${build} app_image ${example}/app.bin 1536)
-  expect_image(${build} updater_image ${example}/images/updater.bin 1024)
+  expect_image(${build} app_image ${example}/app.bin 1536 .rodata)
+  # Its attributes, quotes and all, reached the compiler as written.
+  expect_image(${build} updater_image ${example}/images/updater.bin 1024
+               .updater)
   foreach(image app.bin images/updater.bin)
     file(SHA256 ${example}/${image} found)
     file(SHA256 ${SOURCE_DIR}/examples/firmware/${image} expected)
@@ -112,6 +116,24 @@ if(status EQUAL 0 OR NOT out MATCHES
    "PELKAFORGE_IMAGE_PROGRAM is .*/no-such-program, but there is no such program. Name the pelkaforge-image")
   message(FATAL_ERROR "a missing program was not named: ${out}")
 endif()
+# What pelkaforge-image 1.0.0 answers, and a program that does not answer
+# (Pelkaforge takes --version for an image's path).
+file(WRITE ${WORK}/old/pelkaforge-image "#!/bin/sh\necho 'pelkaforge-image 1.0.0'\n")
+run(chmod +x ${WORK}/old/pelkaforge-image)
+foreach(case "old/pelkaforge-image;which is pelkaforge-image 1.0.0: this Pelkaforge needs pelkaforge-image 1.1.0 or later"
+              "prefix/bin/Pelkaforge;which does not answer --version as pelkaforge-image 1.1.0 does \\(status 1: Unable")
+  list(GET case 0 program)
+  list(GET case 1 expected)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -S ${WORK}/alongside -B ${WORK}/old-build
+            -DCMAKE_TOOLCHAIN_FILE=${toolchain}
+            -DPELKAFORGE_IMAGE_PROGRAM=${WORK}/${program}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  string(REGEX REPLACE "[ \n]+" " " out "${out}")
+  if(status EQUAL 0 OR NOT out MATCHES "PELKAFORGE_IMAGE_PROGRAM is [^ ]*/${program}, ${expected}")
+    message(FATAL_ERROR "${program} was taken for pelkaforge-image 1.1.0: ${out}")
+  endif()
+endforeach()
 
 # A multi-config generator puts each configuration's files in a folder of
 # its own; the tool for the build machine must still be found.

@@ -4,7 +4,7 @@
 //
 //*****************************************************
 
-#include "Datatype.h"
+#include "app_image.h"
 
 
   const tUBYTE app_image[] =
@@ -110,6 +110,6 @@
     0xe2, 0x59, 0x36, 0x80, 0xf9, 0xdd, 0x3d, 0x4d, 0xa5, 0x09, 0x8a, 0x49, 0x8c, 0xcc, 0x8c, 0x07, 
   };
 
-  tUBYTE app_image_blocks = 6;
+  const unsigned long app_image_blocks = 6;
 
-  tUBYTE app_image_version = 7;
+  const tUBYTE app_image_version = 7;
