@@ -5,7 +5,7 @@ namespace pelkaforge {
 
 // The release, as the CMake project declares it; CI checks the two agree.
 // Kept here so that every build system compiles the same text.
-constexpr const char* VersionLine = "1.0.0\n";
+constexpr const char* VersionLine = "1.1.0\n";
 
 }  // namespace pelkaforge
 
