@@ -76,7 +76,7 @@ int main(void) {
   fwrite(radio, 1, sizeof radio, arrays);
   fwrite(abcdefghijklmnopqrstuvw, 1, sizeof abcdefghijklmnopqrstuvw, arrays);
   fclose(arrays);
-  printf("%d %d %d %d\n", radio_blocks, radio_version,
+  printf("%lu %d %lu %d\n", radio_blocks, radio_version,
          abcdefghijklmnopqrstuvw_blocks, abcdefghijklmnopqrstuvw_version);
   return 0;
 }

@@ -37,7 +37,8 @@ function(expect_image build name image_file padded_size)
   file(SIZE ${image_file} size)
   math(EXPR pad "${padded_size} - ${size}")
   string(REPEAT "ff" ${pad} padding)
-  file(READ ${array} array HEX)
+  # The array comes first; its constant count and version follow it.
+  file(READ ${array} array LIMIT ${padded_size} HEX)
   if(NOT array STREQUAL "${image}${padding}")
     message(FATAL_ERROR "${objects}: the array is not ${image_file} "
                         "padded to ${padded_size} bytes")

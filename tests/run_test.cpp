@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 const std::string Usage = "usage: Pelkaforge <.bin filename> [ IO | EX ]\n";
 const std::string Warning = PaddingWarning;
 const std::string StepUsage =
-    "usage: pelkaforge-image [--name IDENT] [--header FILE] [--] "
-    "<.bin filename> <output file>\n";
+    "usage: pelkaforge-image [options] [--] <image file> <output file>\n";
 const std::string OldOutput = "the output of an earlier run\n";
 
 enum class Output {
@@ -113,7 +112,7 @@ RunCase NameRefused(std::string row, const std::string& name,
   return Step({std::move(row),
                1000,
                {"--name", name, "fw.bin", "SecondaryMicroImage.c"},
-               "Unable to use name " + name + " (" + reason + ")\n",
+               "Unable to use name \"" + name + "\" (" + reason + ")\n",
                1,
                Output::kOld});
 }
@@ -769,8 +768,12 @@ TEST_P(RunTest, PrintsExitsAndLeavesFilesAsExpected) {
                                          std::to_string(padded.size()) + "];"),
                     std::string::npos);
         } else {
+          // The named source includes its header.
           EXPECT_TRUE(FileHolds(
-              path, ExpectedSource(padded, TextLineEnd(), run.image_name)));
+              path, run.image_name.empty()
+                        ? ExpectedSource(padded)
+                        : ExpectedSource(padded, TextLineEnd(), run.image_name,
+                                         "SecondaryMicroImage.h")));
         }
         break;
       case Output::kIsInput:
@@ -912,8 +915,9 @@ TEST_P(ReadFailureTest, KeepsEveryBlockReadBeforeTheFailure) {
       .closed_streams = GetParam().closed_streams,
       .file_size_limit = 0,
       .environment = {std::string("LD_PRELOAD=") + FailFreadShim,
+                      // The first read looks at the start of the image.
                       "PELKAFORGE_FAIL_FREAD=" +
-                          std::to_string(blocks_read + 1),
+                          std::to_string(blocks_read + 2),
                       "ASAN_OPTIONS=verify_asan_link_order=0"},
       .image_step = false,
       .strace = {}};

@@ -9,6 +9,7 @@
 #include "emitter/OutputFile.h"
 #include "emitter/SourceEmitter.h"
 #include "failure/ReportFailure.h"
+#include "image/ImageFormat.h"
 #include "image/ImagePadder.h"
 #include "image/ImageReader.h"
 #include "platform/Platform.h"
@@ -30,17 +31,26 @@ int RunImageConverter(int argc, char* argv[]) {
 
   ImageLayout layout = MeasureImage(input_path);
   RefuseOutputAsInput(input_path, OutputFileName);
+  // A firmware build's HEX or ELF file would be padded, and converted as
+  // the bytes of its text: it is left as it is.
+  if (const auto format = DisguisedFormat(input_path)) {
+    ReportFailure(
+        "Unable to convert file %s (it looks like %s: pelkaforge-image "
+        "--format %s reads it)\n",
+        input_path, FormatTitle(*format), FormatOption(*format));
+  }
   if (layout.remainder != 0) PadImage(input_path, layout);
 
   // The input is opened first, so that a missing input never creates or
   // truncates an output file.
   InputBuffer input_buffer;
-  std::FILE* input = OpenImage(input_path, input_buffer);
+  ImageBlocks image;
+  image.file = OpenImage(input_path, input_buffer);
   OutputFile& output = OpenOutput(OutputFileName);
-  WriteImageSource(output, input, DefaultNames(), layout.block_count);
+  WriteImageSource(output, image, DefaultNames(), layout.block_count, {});
   CloseOutputs();
 
-  std::fclose(input);  // Only read from: its close cannot lose data.
+  std::fclose(image.file);  // Only read from: its close cannot lose data.
   return 0;
 }
 

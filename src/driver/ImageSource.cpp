@@ -1,24 +1,34 @@
 #include "driver/ImageSource.h"
 
-#include "emitter/SourceEmitter.h"
-#include "image/ImageReader.h"
+#include "image/Crc32.h"
 
 namespace pelkaforge {
 
-std::int32_t WriteImageSource(OutputFile& output, std::FILE* input,
-                              const ImageNames& names,
-                              std::int32_t block_count) {
-  WriteBanner(output);
-  WriteArrayHead(output, names);
+WrittenImage WriteImageSource(OutputFile& output, ImageBlocks& image,
+                              const ImageNames& names, std::int32_t block_count,
+                              const SourceOptions& options) {
+  WriteBanner(output, options.include);
+  WriteArrayHead(output, names, options.attributes);
+  WrittenImage written;
+  std::uint32_t crc = Crc32Start;
+  Sha256State sha;
   // Zero-filled, so that an empty image, of which no block is read, has
   // version 0. It outlives the loop: the version is its last byte.
   Block block{};
-  std::int32_t index = 0;
-  for (; NextBlock(input, block); ++index) WriteBlock(output, index, block);
+  for (; NextBlock(image, block); ++written.block_count) {
+    WriteBlock(output, written.block_count, block);
+    if (options.crc32) crc = Crc32Update(crc, block.data(), block.size());
+    if (options.sha256) Sha256Update(sha, block.data(), block.size());
+  }
   // The measured count, not the number of blocks read: the two differ only
   // when the file changes under the tool.
   WriteArrayTail(output, names, block_count, VersionByte(block));
-  return index;
+  written.crc32 = crc;
+  if (options.sha256) {
+    written.sha256 = Sha256Finish(sha);
+    WriteSha256Array(output, names, written.sha256);
+  }
+  return written;
 }
 
 }  // namespace pelkaforge

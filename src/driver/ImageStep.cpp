@@ -1,100 +1,33 @@
 #include "driver/ImageStep.h"
 
+#include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "driver/ImageSource.h"
-#include "driver/Version.h"
+#include "driver/StepArguments.h"
 #include "emitter/HeaderEmitter.h"
 #include "emitter/ImageNames.h"
+#include "emitter/IncludePath.h"
 #include "emitter/OutputFile.h"
 #include "failure/ReportFailure.h"
+#include "image/AddressImage.h"
+#include "image/ElfReader.h"
+#include "image/ImageFormat.h"
 #include "image/ImagePadder.h"
 #include "image/ImageReader.h"
+#include "image/IntelHexReader.h"
+#include "image/SRecordReader.h"
 #include "platform/Platform.h"
 
 namespace pelkaforge {
 
 namespace {
-
-constexpr const char* Usage =
-    "usage: pelkaforge-image [--name IDENT] [--header FILE] [--] "
-    "<.bin filename> <output file>\n";
-
-constexpr const char* Help =
-    "\n"
-    "Writes to <output file> the C source that Pelkaforge writes for the\n"
-    "image, padded with 0xFF to whole 512-byte blocks as it is read: the\n"
-    "image itself is never changed. The outputs are replaced only by\n"
-    "complete files, and the folders they need are created.\n"
-    "\n"
-    "  --name IDENT   name the array IDENT, its count IDENT_blocks and its\n"
-    "                 version IDENT_version: a C identifier of at most 23\n"
-    "                 characters, neither a keyword nor reserved\n"
-    "  --header FILE  also write FILE, a header for C and C++ that declares\n"
-    "                 them, the array with its exact length\n"
-    "  --             end of options: the paths after it may begin with '-'\n"
-    "  --help         print this text and exit\n"
-    "  --version      print the version and exit\n";
-
-// What the command line asks for; name and header_path are null when their
-// options are not given.
-struct StepArguments {
-  const char* image_path = nullptr;
-  const char* output_path = nullptr;
-  const char* name = nullptr;
-  const char* header_path = nullptr;
-};
-
-// Whatever follows the option is not looked at. A build log or a script
-// reads the answer, so a failed write of it is a failed run.
-[[noreturn]] void Answer(const char* first, const char* second) {
-  if (std::fputs(first, stdout) < 0 || std::fputs(second, stdout) < 0 ||
-      std::fflush(stdout) != 0) {
-    ReportFailure("Unable to write file %s (%s)\n", "standard output",
-                  std::strerror(errno));
-  }
-  std::exit(EXIT_SUCCESS);
-}
-
-// Where the value of option goes, or null for an option the step does not
-// know.
-const char** ValueOf(const char* option, StepArguments& arguments) {
-  if (std::strcmp(option, "--name") == 0) return &arguments.name;
-  if (std::strcmp(option, "--header") == 0) return &arguments.header_path;
-  return nullptr;
-}
-
-// Options come first, each at most once, then the two paths; "--" ends the
-// options, so that a path may begin with '-'. --help and --version answer at
-// once.
-StepArguments ParseArguments(int argc, char* argv[]) {
-  StepArguments arguments;
-  int next = 1;
-  for (; next < argc && argv[next][0] == '-'; ++next) {
-    const char* option = argv[next];
-    if (std::strcmp(option, "--") == 0) {
-      ++next;
-      break;
-    }
-    if (std::strcmp(option, "--help") == 0) Answer(Usage, Help);
-    if (std::strcmp(option, "--version") == 0) {
-      Answer("pelkaforge-image ", VersionLine);
-    }
-    const char** value = ValueOf(option, arguments);
-    if (value == nullptr || *value != nullptr || next + 1 == argc) {
-      ReportFailure("%s", Usage);
-    }
-    *value = argv[++next];
-  }
-  if (argc - next != 2) ReportFailure("%s", Usage);
-  arguments.image_path = argv[next];
-  arguments.output_path = argv[next + 1];
-  return arguments;
-}
 
 // Both would be renamed to one path, the header replacing the source.
 void RefuseHeaderAsOutput(const char* output_path, const char* header_path) {
@@ -107,13 +40,42 @@ void RefuseHeaderAsOutput(const char* output_path, const char* header_path) {
   }
 }
 
-// The count initialises a tUBYTE: from 128 blocks on it no longer fits, and
-// a program that reads it takes a wrong length. The header's array has the
-// exact one.
+// Stops unless the image file is the one the build pinned: its SHA-256, as
+// sha256sum prints it, is expected (of either case).
+void CheckPin(const char* path, const char* expected) {
+  const Sha256Digest digest = FileSha256(path);
+  std::array<char, 2 * 32 + 1> text{};
+  for (std::size_t i = 0; i < digest.size(); ++i) {
+    std::snprintf(text.data() + 2 * i, 3, "%02x", digest[i]);
+  }
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(expected[i])) != text[i]) {
+      ReportFailure(
+          "Unable to convert file %s (its SHA-256 is %s, not the %s "
+          "expected)\n",
+          path, text.data(), expected);
+    }
+  }
+}
+
+AddressImage ReadByAddress(const char* path, ImageFormat format) {
+  switch (format) {
+    case ImageFormat::kIntelHex:
+      return ReadIntelHex(path);
+    case ImageFormat::kSRecord:
+      return ReadSRecords(path);
+    default:
+      return ReadElf(path);
+  }
+}
+
+// Pelkaforge's count initialises a tUBYTE: from 128 blocks on it no longer
+// fits, and a program that reads it takes a wrong length. The header's array
+// has the exact one. (The named form's count has a type that holds it.)
 void WarnOfLargeCount(const ImageNames& names, std::int32_t block_count,
                       const char* header_path) {
   const std::int32_t count = 2 * block_count;
-  if (count <= 255) return;
+  if (names.named || count <= 255) return;
   const long long length = static_cast<long long>(block_count) * BlockSize;
   if (header_path != nullptr) {
     std::fprintf(stderr,
@@ -129,6 +91,10 @@ void WarnOfLargeCount(const ImageNames& names, std::int32_t block_count,
   }
 }
 
+OutputFile& OpenStepOutput(const char* path, bool check) {
+  return check ? OpenChecked(path) : OpenReplacement(path);
+}
+
 }  // namespace
 
 int RunImageStep(int argc, char* argv[]) {
@@ -138,44 +104,105 @@ int RunImageStep(int argc, char* argv[]) {
     ReportFailure("Unable to open file %s (%s)\n", "/dev/null",
                   std::strerror(errno));
   }
-  const StepArguments arguments = ParseArguments(argc, argv);
+  const StepArguments arguments = ParseStepArguments(argc, argv);
+  const char* image_path = arguments.image_path;
+  const char* header_path = arguments.header_path;
   const ImageNames names =
       arguments.name != nullptr ? NamesFor(arguments.name) : DefaultNames();
+  std::string_view attributes;
+  if (arguments.attributes != nullptr) {
+    CheckAttributes(arguments.attributes);
+    attributes = arguments.attributes;
+  }
+  const ImageFormat format = arguments.format != nullptr
+                                 ? *FormatNamed(arguments.format)
+                                 : FormatOfPath(image_path);
 
-  ImageLayout layout = MeasureImage(arguments.image_path);
+  ImageLayout layout = MeasureImage(image_path);
   // Its array would have no element, which C does not allow; in a build, an
   // empty image means that the step that made it failed.
   if (layout.size == 0) {
-    ReportFailure("Unable to convert file %s (empty)\n", arguments.image_path);
+    ReportFailure("Unable to convert file %s (empty)\n", image_path);
   }
-  RefuseOutputAsInput(arguments.image_path, arguments.output_path);
-  if (arguments.header_path != nullptr) {
-    RefuseOutputAsInput(arguments.image_path, arguments.header_path);
-    RefuseHeaderAsOutput(arguments.output_path, arguments.header_path);
+  RefuseOutputAsInput(image_path, arguments.output_path);
+  RefuseIrregularOutput(arguments.output_path);
+  if (header_path != nullptr) {
+    RefuseOutputAsInput(image_path, header_path);
+    RefuseHeaderAsOutput(arguments.output_path, header_path);
+    RefuseIrregularOutput(header_path);
   }
-  // The image stays as it is: its last block is completed as it is read.
-  // The warning is Pelkaforge's, ended so that a build log's next line
-  // starts on a line of its own.
-  if (layout.remainder != 0) {
-    WarnOfPadding();
-    std::fputc('\n', stderr);
-    layout.block_count += 1;
+  if (arguments.expected_sha256 != nullptr) {
+    CheckPin(image_path, arguments.expected_sha256);
   }
-  WarnOfLargeCount(names, layout.block_count, arguments.header_path);
 
   InputBuffer input_buffer;
-  std::FILE* input = OpenImage(arguments.image_path, input_buffer);
-  OutputFile& source = OpenReplacement(arguments.output_path);
-  OutputFile* header = arguments.header_path != nullptr
-                           ? &OpenReplacement(arguments.header_path)
+  ImageBlocks image;
+  AddressImage held;
+  std::optional<std::uint32_t> address;
+  if (format == ImageFormat::kBin) {
+    // A HEX or ELF file converted as raw bytes would be a firmware of its
+    // text: only an explicit --format bin takes one so.
+    if (arguments.format == nullptr) {
+      if (const auto looks_like = DisguisedFormat(image_path)) {
+        ReportFailure(
+            "Unable to convert file %s (it looks like %s: --format %s reads "
+            "it, --format bin takes it as raw bytes)\n",
+            image_path, FormatTitle(*looks_like), FormatOption(*looks_like));
+      }
+    }
+    // The image stays as it is: its last block is completed as it is read.
+    // The warning is Pelkaforge's, ended so that a build log's next line
+    // starts on a line of its own.
+    if (layout.remainder != 0) {
+      WarnOfPadding();
+      std::fputc('\n', stderr);
+      layout.block_count += 1;
+    }
+    image.file = OpenImage(image_path, input_buffer);
+  } else {
+    // Filling the gaps and the last block is what reading by address does:
+    // no warning of it.
+    held = ReadByAddress(image_path, format);
+    image.held = held.bytes;
+    image.held_size = held.size;
+    layout.block_count = static_cast<std::int32_t>(held.size / BlockSize);
+    address = held.address;
+  }
+  WarnOfLargeCount(names, layout.block_count, header_path);
+
+  // The named source includes its header, so that a compiler checks that
+  // the two agree.
+  IncludeText include{};
+  SourceOptions options;
+  if (names.named && header_path != nullptr) {
+    include = IncludePath(arguments.output_path, header_path);
+    options.include = include.data();
+  }
+  options.attributes = attributes;
+  options.crc32 = arguments.crc32;
+  options.sha256 = arguments.sha256;
+
+  OutputFile& source = OpenStepOutput(arguments.output_path, arguments.check);
+  OutputFile* header = header_path != nullptr
+                           ? &OpenStepOutput(header_path, arguments.check)
                            : nullptr;
-  const std::int32_t blocks_written =
-      WriteImageSource(source, input, names, layout.block_count);
-  // The length of the array the source holds, whatever the image did.
-  if (header != nullptr) WriteHeader(*header, names, blocks_written);
+  const WrittenImage written =
+      WriteImageSource(source, image, names, layout.block_count, options);
+  if (header != nullptr) {
+    HeaderFacts facts;
+    // The length of the array the source holds, whatever the image did.
+    facts.block_count = written.block_count;
+    facts.attributes = attributes;
+    facts.address = address;
+    if (arguments.crc32) facts.crc32 = written.crc32;
+    facts.sha256 = arguments.sha256;
+    WriteHeader(*header, names, facts);
+  }
   CloseOutputs();
 
-  std::fclose(input);  // Only read from: its close cannot lose data.
+  // Only read from: its close cannot lose data.
+  if (image.file != nullptr) std::fclose(image.file);
+  FreeAddressImage(held);
   return 0;
 }
 

@@ -75,16 +75,46 @@ Identifier Joined(const char* name, const char* suffix) {
 }  // namespace
 
 ImageNames DefaultNames() {
-  return {Joined("SecondaryMicroImage", ""),
+  const char* name = "SecondaryMicroImage";
+  return {Joined(name, ""),
           Joined("NumSecondaryMicroImageBlocks", ""),
-          Joined("SecondaryMircoVersion", "")};
+          Joined("SecondaryMircoVersion", ""),
+          Joined(name, "_address"),
+          Joined(name, "_crc32"),
+          Joined(name, "_sha256"),
+          false};
 }
 
 ImageNames NamesFor(const char* name) {
   if (const char* reason = Refusal(name)) {
-    ReportFailure("Unable to use name %s (%s)\n", name, reason);
+    ReportFailure("Unable to use name \"%s\" (%s)\n", name, reason);
   }
-  return {Joined(name, ""), Joined(name, "_blocks"), Joined(name, "_version")};
+  return {Joined(name, ""),
+          Joined(name, "_blocks"),
+          Joined(name, "_version"),
+          Joined(name, "_address"),
+          Joined(name, "_crc32"),
+          Joined(name, "_sha256"),
+          true};
+}
+
+void CheckAttributes(const char* text) {
+  const std::string_view attributes = text;
+  char what[16] = "";
+  if (attributes.find_first_of("\r\n") != std::string_view::npos) {
+    std::snprintf(what, sizeof what, "a line break");
+  } else if (attributes.find("/*") != std::string_view::npos ||
+             attributes.find("//") != std::string_view::npos) {
+    std::snprintf(what, sizeof what, "a comment");
+  } else if (const std::size_t at = attributes.find_first_of(";{}=#");
+             at != std::string_view::npos) {
+    std::snprintf(what, sizeof what, "'%c'", attributes[at]);
+  }
+  if (what[0] != '\0') {
+    ReportFailure(
+        "Unable to use attributes \"%s\" (%s could end the declaration)\n",
+        text, what);
+  }
 }
 
 }  // namespace pelkaforge

@@ -13,23 +13,35 @@ constexpr std::size_t MaxNameLength = 23;
 
 using Identifier = std::array<char, MaxNameLength + sizeof "_version">;
 
-// The identifiers a generated file defines: the array, its length in
-// 256-byte units and its version.
+// The identifiers the generated files define: the array, its length in
+// 256-byte units, its version, and what the header may add: its address and
+// check values.
 struct ImageNames {
   Identifier array;
   Identifier blocks;
   Identifier version;
+  Identifier address;
+  Identifier crc32;
+  Identifier sha256;
+  // Given by --name: the files take the form made for several images in
+  // one program, which differs from Pelkaforge's in types and comments.
+  bool named;
 };
 
 // Pelkaforge's own: SecondaryMicroImage, NumSecondaryMicroImageBlocks and
-// SecondaryMircoVersion.
+// SecondaryMircoVersion (and SecondaryMicroImage_address and so on).
 ImageNames DefaultNames();
 
-// name, name_blocks and name_version. Refuses, naming it, a name that is not
-// a C identifier, is a keyword of C or C++, is reserved there (a leading
+// name, name_blocks, name_version and so on. Refuses, naming it, a name that is
+// not a C identifier, is a keyword of C or C++, is reserved there (a leading
 // underscore, or two underscores together, also once the suffixes follow
 // it), or is longer than MaxNameLength.
 ImageNames NamesFor(const char* name);
+
+// Refuses, quoting it, attribute text that could end the declaration it is
+// written into, or the file: a line break, ';', '{', '}', '=', '#' or a
+// comment's opening.
+void CheckAttributes(const char* text);
 
 }  // namespace pelkaforge
 

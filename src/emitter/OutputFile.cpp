@@ -1,5 +1,6 @@
 #include "emitter/OutputFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -36,12 +37,68 @@ OpenOutputs outputs;
                 std::strerror(errno));
 }
 
+[[noreturn]] void ReportCheckReadFailure(const OutputFile& output) {
+  ReportFailure("Unable to read file %s (%s)\n", output.path,
+                std::strerror(errno));
+}
+
+// Compares the pending text with the checked file's next bytes, as far as
+// they agree. The text's line breaks are LF; the file's may be CR LF.
+void ComparePending(OutputFile& output) {
+  const char* expected = output.text.data();
+  std::size_t at = 0;
+  std::array<char, 4096> chunk;
+  while (at < output.pending && output.differs_from == 0) {
+    // Never more than the text left: each byte of the file stands for one
+    // character of it at most.
+    const std::size_t got =
+        std::fread(chunk.data(), 1, std::min(chunk.size(), output.pending - at),
+                   output.file);
+    if (got == 0) {
+      if (std::ferror(output.file) != 0) ReportCheckReadFailure(output);
+      output.differs_from = output.line;  // the file ends early
+    }
+    for (std::size_t i = 0; i < got && output.differs_from == 0; ++i) {
+      const char c = chunk[i];
+      if (c == '\r' && !output.after_cr && expected[at] == '\n') {
+        output.after_cr = true;
+        continue;
+      }
+      output.after_cr = false;
+      if (c != expected[at]) {
+        output.differs_from = output.line;
+        break;
+      }
+      if (c == '\n') ++output.line;
+      ++at;
+    }
+  }
+  output.pending = 0;
+}
+
 void WritePending(OutputFile& output) {
+  if (output.checked) {
+    if (output.file != nullptr) ComparePending(output);
+    output.pending = 0;
+    return;
+  }
   if (std::fwrite(output.text.data(), 1, output.pending, output.file) !=
       output.pending) {
     ReportWriteFailure(output);
   }
   output.pending = 0;
+}
+
+// Compares what is left, and that the file ends where the text does.
+void FinishCheck(OutputFile& output) {
+  if (output.file == nullptr) return;
+  ComparePending(output);
+  if (output.differs_from == 0 && std::fgetc(output.file) != EOF) {
+    output.differs_from = output.line;
+  }
+  if (std::ferror(output.file) != 0) ReportCheckReadFailure(output);
+  std::fclose(output.file);  // Only read from: its close cannot lose data.
+  output.file = nullptr;
 }
 
 // A run that fails with outputs open (a read error) ends here. A file
@@ -52,6 +109,7 @@ void WritePending(OutputFile& output) {
 void FinishAtExit() {
   for (std::size_t i = 0; i < outputs.count; ++i) {
     OutputFile& output = outputs.files[i];
+    if (output.checked) continue;  // only read from
     if (output.temporary[0] != '\0') {
       if (output.file != nullptr) std::fclose(output.file);
       std::remove(output.temporary.data());
@@ -69,6 +127,11 @@ OutputFile& Opened(std::FILE* file, const char* path) {
   OutputFile& output = outputs.files[outputs.count++];
   output.file = file;
   output.path = path;
+  output.checked = false;
+  output.missing = false;
+  output.line = 1;
+  output.differs_from = 0;
+  output.after_cr = false;
   output.pending = 0;
   return output;
 }
@@ -104,6 +167,13 @@ void RefuseOutputAsInput(const char* input_path, const char* output_path) {
   }
 }
 
+void RefuseIrregularOutput(const char* path) {
+  FileFacts facts{};
+  if (StatFile(path, facts) && !facts.is_regular) {
+    ReportFailure("Unable to write file %s (not a regular file)\n", path);
+  }
+}
+
 OutputFile& OpenOutput(const char* path) {
   std::FILE* file = std::fopen(path, "w");
   if (file == nullptr) {
@@ -122,6 +192,18 @@ OutputFile& OpenReplacement(const char* path) {
     ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
   }
   return Opened(file, path);
+}
+
+OutputFile& OpenChecked(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr && errno != ENOENT && errno != ENOTDIR) {
+    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  }
+  OutputFile& output = Opened(file, path);
+  output.temporary[0] = '\0';
+  output.checked = true;
+  output.missing = file == nullptr;
+  return output;
 }
 
 char* ReserveText(OutputFile& output, std::size_t size) {
@@ -151,12 +233,30 @@ void WriteFormatted(OutputFile& output, std::size_t capacity,
 void CloseOutputs() {
   for (std::size_t i = 0; i < outputs.count; ++i) {
     OutputFile& output = outputs.files[i];
+    if (output.checked) {
+      FinishCheck(output);
+      continue;
+    }
     WritePending(output);
     // The end of the file may still sit in stdio's buffer: the close writes
     // it.
     const bool closed = std::fclose(output.file) == 0;
     output.file = nullptr;
     if (!closed) ReportWriteFailure(output);
+  }
+  for (std::size_t i = 0; i < outputs.count; ++i) {
+    const OutputFile& output = outputs.files[i];
+    if (output.missing) {
+      outputs.count = 0;
+      ReportFailure("Check failed: %s is missing\n", output.path);
+    }
+    if (output.differs_from != 0) {
+      outputs.count = 0;
+      ReportFailure(
+          "Check failed: %s differs from what this run writes, from line "
+          "%ld\n",
+          output.path, output.differs_from);
+    }
   }
   // The paths placed so far, which go again should a later one fail.
   std::array<const char*, MaxOutputs> placed{};

@@ -21,10 +21,17 @@ constexpr std::size_t TemporaryPathCapacity = MaxPathLength + 16;
 // One output file from its opening to its close. Written in place, the
 // stream writes path itself; as a replacement, it writes a temporary file
 // beside path, named in temporary until it is put in place or removed.
+// Checked, its text is compared with the file at path, read through the
+// stream, and nothing is written.
 struct OutputFile {
   std::FILE* file = nullptr;
   const char* path = nullptr;
   std::array<char, TemporaryPathCapacity> temporary{};
+  bool checked = false;
+  bool missing = false;     // checked, and there is no file at path
+  long line = 1;            // checked: the line being compared
+  long differs_from = 0;    // checked: the first line that differs, or 0
+  bool after_cr = false;    // checked: the file's CR came before an LF
   std::size_t pending = 0;  // characters of text not yet written
   std::array<char, OutputBufferSize> text;
 };
@@ -32,6 +39,10 @@ struct OutputFile {
 // Refuses an input that is the output file under any name (a path, a hard or
 // symbolic link): writing the output would destroy the image.
 void RefuseOutputAsInput(const char* input_path, const char* output_path);
+
+// Refuses an output path that names anything but a regular file (a folder,
+// a device), before any output is opened: a rename would replace it.
+void RefuseIrregularOutput(const char* path);
 
 // Creates or truncates path for text writing; the file is written in place,
 // and a failed run leaves what was written.
@@ -43,6 +54,10 @@ OutputFile& OpenOutput(const char* path);
 // at the same time never mix their text. The temporary file is always a new
 // one, never a file or link that exists already.
 OutputFile& OpenReplacement(const char* path);
+
+// Opens the file at path to compare the text written to the output with
+// it; a missing file differs from any text. CloseOutputs tells.
+OutputFile& OpenChecked(const char* path);
 
 // Room for size characters of text after the pending ones (at most
 // OutputBufferSize), which CommitText then counts as written.
@@ -61,6 +76,9 @@ void WriteText(OutputFile& output, std::string_view text);
 // first, the main output, lands last, so that until it does a build sees no
 // finished run. Should one fail to land, those placed before it are removed,
 // so that no name holds a file that does not belong with the others.
+// Checked outputs end the run with a failure naming the first, in the order
+// they were opened, that is missing or differs from its text (a CR LF in
+// the file standing for a line break).
 void CloseOutputs();
 
 }  // namespace pelkaforge

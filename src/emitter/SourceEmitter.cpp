@@ -13,12 +13,6 @@ namespace pelkaforge {
 
 namespace {
 
-constexpr std::string_view Include =
-    "\n"
-    "#include \"Datatype.h\""
-    "\n"
-    "\n";
-
 constexpr std::string_view BlockComment = "    // block ";
 constexpr std::string_view RowIndent = "    ";
 
@@ -63,16 +57,23 @@ void PutPair(char* out, const PairSlot& first, const PairSlot& second) {
 
 }  // namespace
 
-void WriteBanner(OutputFile& output) {
+void WriteBanner(OutputFile& output, std::string_view include) {
   WriteText(output, GeneratedComment);
-  WriteText(output, Include);
+  WriteText(output, "\n#include \"");
+  WriteText(output, include);
+  WriteText(output, "\"\n\n");
 }
 
-void WriteArrayHead(OutputFile& output, const ImageNames& names) {
+void WriteArrayHead(OutputFile& output, const ImageNames& names,
+                    std::string_view attributes) {
+  WriteText(output, "\n  ");
+  if (!attributes.empty()) {
+    WriteText(output, attributes);
+    WriteText(output, " ");
+  }
   // Its frame and the longest name.
   WriteFormatted(output, 40 + sizeof names.array,
-                 "\n"
-                 "  const tUBYTE %s[] =\n"
+                 "const tUBYTE %s[] =\n"
                  "  {\n",
                  names.array.data());
 }
@@ -110,17 +111,38 @@ void WriteBlock(OutputFile& output, std::int32_t index, const Block& block) {
 
 void WriteArrayTail(OutputFile& output, const ImageNames& names,
                     std::int32_t block_count, int version) {
-  // The doubled count is the length in 256-byte units; it is written as it
-  // is, even where it no longer fits the tUBYTE it initialises. The tail's
-  // frame, two names and two numbers of up to 11 characters fit in the
-  // capacity.
-  WriteFormatted(output, 60 + 2 * sizeof names.array,
+  // The doubled count is the length in 256-byte units. Pelkaforge's form
+  // writes it as it is, even where it no longer fits the tUBYTE it
+  // initialises; the named form gives it a type that holds every count, and
+  // makes both constant, so that they lie in flash with the array. The
+  // tail's frame, two names and two numbers of up to 11 characters fit in
+  // the capacity.
+  WriteFormatted(output, 80 + 2 * sizeof names.array,
                  "  };\n"
                  "\n"
-                 "  tUBYTE %s = %d;\n\n"
-                 "  tUBYTE %s = %d;\n",
-                 names.blocks.data(), 2 * block_count, names.version.data(),
+                 "  %s %s = %d;\n\n"
+                 "  %s %s = %d;\n",
+                 names.named ? "const unsigned long" : "tUBYTE",
+                 names.blocks.data(), 2 * block_count,
+                 names.named ? "const tUBYTE" : "tUBYTE", names.version.data(),
                  version);
+}
+
+void WriteSha256Array(OutputFile& output, const ImageNames& names,
+                      const Sha256Digest& digest) {
+  WriteFormatted(output, 40 + sizeof names.sha256,
+                 "\n"
+                 "  const tUBYTE %s[32] =\n"
+                 "  {\n",
+                 names.sha256.data());
+  for (std::size_t row = 0; row < digest.size(); row += BytesPerRow) {
+    WriteText(output, RowIndent);
+    for (std::size_t i = row; i < row + BytesPerRow; ++i) {
+      WriteFormatted(output, 8, "0x%02x, ", digest[i]);
+    }
+    WriteText(output, "\n");
+  }
+  WriteText(output, "  };\n");
 }
 
 }  // namespace pelkaforge

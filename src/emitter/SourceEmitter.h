@@ -9,6 +9,7 @@
 #include "emitter/ImageNames.h"
 #include "emitter/OutputFile.h"
 #include "image/ImageReader.h"
+#include "image/Sha256.h"
 
 namespace pelkaforge {
 
@@ -34,11 +35,17 @@ constexpr std::string_view GeneratedComment =
 constexpr std::size_t BlockTextCapacity =
     25 + RowsPerBlock * (4 + BytesPerRow * 6 + 1) + 4;
 
-// The comment box and the include line.
-void WriteBanner(OutputFile& output);
+// The file Pelkaforge's text includes; the named form includes its header
+// instead, where there is one.
+constexpr std::string_view DatatypeHeader = "Datatype.h";
 
-// A blank line, the array's declaration and its opening brace.
-void WriteArrayHead(OutputFile& output, const ImageNames& names);
+// The comment box and the line that includes include.
+void WriteBanner(OutputFile& output, std::string_view include);
+
+// A blank line, the array's declaration and its opening brace. Attributes,
+// when not empty, stand before the array's type.
+void WriteArrayHead(OutputFile& output, const ImageNames& names,
+                    std::string_view attributes);
 
 // The block's comment line and its 32 rows, under its 0-based number.
 void WriteBlock(OutputFile& output, std::int32_t index, const Block& block);
@@ -47,6 +54,10 @@ void WriteBlock(OutputFile& output, std::int32_t index, const Block& block);
 // version.
 void WriteArrayTail(OutputFile& output, const ImageNames& names,
                     std::int32_t block_count, int version);
+
+// The array of the image's SHA-256, after the tail.
+void WriteSha256Array(OutputFile& output, const ImageNames& names,
+                      const Sha256Digest& digest);
 
 // Writes the text WriteBlock emits for the block into text and returns its
 // length, at most BlockTextCapacity - 4.

@@ -58,4 +58,28 @@ bool NextBlock(std::FILE* input, Block& block) {
 
 int VersionByte(const Block& block) { return block[BlockSize - 1]; }
 
+bool NextBlock(ImageBlocks& blocks, Block& block) {
+  if (blocks.file != nullptr) return NextBlock(blocks.file, block);
+  if (blocks.next == blocks.held_size) return false;
+  std::memcpy(block.data(), blocks.held + blocks.next, block.size());
+  blocks.next += block.size();
+  return true;
+}
+
+Sha256Digest FileSha256(const char* path) {
+  InputBuffer buffer;
+  std::FILE* input = OpenImage(path, buffer);
+  Sha256State state;
+  Block piece;
+  std::size_t got = 0;
+  while ((got = std::fread(piece.data(), 1, piece.size(), input)) > 0) {
+    Sha256Update(state, piece.data(), got);
+  }
+  if (std::ferror(input) != 0) {
+    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(errno));
+  }
+  std::fclose(input);  // Only read from: its close cannot lose data.
+  return Sha256Finish(state);
+}
+
 }  // namespace pelkaforge

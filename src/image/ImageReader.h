@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "image/Sha256.h"
+
 namespace pelkaforge {
 
 // The unit in which an image is padded, read and emitted.
@@ -44,6 +46,21 @@ bool NextBlock(std::FILE* input, Block& block);
 
 // The image's version: the last byte of the last block that was read.
 int VersionByte(const Block& block);
+
+// Where the emitter takes an image's blocks from: a raw image file, read a
+// block at a time, or an image held in memory whole (read by address).
+struct ImageBlocks {
+  std::FILE* file = nullptr;
+  const std::uint8_t* held = nullptr;  // whole blocks, when file is null
+  std::size_t held_size = 0;
+  std::size_t next = 0;  // offset of the next held block
+};
+
+// NextBlock on the file, or the next held block.
+bool NextBlock(ImageBlocks& blocks, Block& block);
+
+// The SHA-256 of the whole file at path, as sha256sum computes it.
+Sha256Digest FileSha256(const char* path);
 
 }  // namespace pelkaforge
 

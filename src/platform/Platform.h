@@ -1,6 +1,7 @@
 #ifndef PELKAFORGE_PLATFORM_PLATFORM_H_
 #define PELKAFORGE_PLATFORM_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -45,6 +46,11 @@ std::FILE* CreateNewFile(const char* path);
 // what fails shows when the file is created. Path is changed while it works
 // and left as it was.
 void CreateParentFolders(char* path);
+
+// Writes the absolute path to path into out (size bytes), with '/' between
+// folders: the current folder's path before a relative one. Returns false,
+// with errno set, when it cannot be known or does not fit.
+bool AbsolutePath(const char* path, char* out, std::size_t size);
 
 // Renames the file from to to, replacing any file of that name at once.
 // Returns false, with errno set, on failure.

@@ -67,6 +67,22 @@ void CreateParentFolders(char* path) {
   }
 }
 
+bool AbsolutePath(const char* path, char* out, std::size_t size) {
+  std::size_t used = 0;
+  if (path[0] != '/') {
+    if (getcwd(out, size) == nullptr) return false;
+    used = std::strlen(out);
+    out[used++] = '/';
+  }
+  const std::size_t length = std::strlen(path);
+  if (used + length >= size) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  std::memcpy(out + used, path, length + 1);
+  return true;
+}
+
 bool MoveIntoPlace(const char* from, const char* to) {
   return std::rename(from, to) == 0;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/Platform.h"
 
@@ -99,6 +100,17 @@ void CreateParentFolders(char* path) {
         path);  // It may exist, or be a drive; any other failure shows later.
     *separator = kept;
   }
+}
+
+bool AbsolutePath(const char* path, char* out, std::size_t size) {
+  if (_fullpath(out, path, size) == nullptr) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  for (char* c = out; *c != '\0'; ++c) {
+    if (*c == '\\') *c = '/';
+  }
+  return true;
 }
 
 // The C library's rename cannot replace an existing file here.

@@ -14,8 +14,8 @@ std::string TextLineEnd() {
 }
 
 std::string ExpectedSource(const std::string& image,
-                           const std::string& line_end,
-                           const std::string& name) {
+                           const std::string& line_end, const std::string& name,
+                           const std::string& include) {
   const std::string array = name.empty() ? "SecondaryMicroImage" : name;
   const std::string blocks =
       name.empty() ? "NumSecondaryMicroImageBlocks" : name + "_blocks";
@@ -28,7 +28,9 @@ std::string ExpectedSource(const std::string& image,
       "//\n"
       "//*****************************************************\n"
       "\n"
-      "#include \"Datatype.h\"\n"
+      "#include \"" +
+      include +
+      "\"\n"
       "\n"
       "\n"
       "  const tUBYTE " +
@@ -48,9 +50,14 @@ std::string ExpectedSource(const std::string& image,
   }
   const int last_byte =
       image.empty() ? 0 : static_cast<unsigned char>(image.back());
-  text += "  };\n\n  tUBYTE " + blocks + " = " +
-          std::to_string(image.size() / 256) + ";\n\n  tUBYTE " + version +
-          " = " + std::to_string(last_byte) + ";\n";
+  // The named form's figures are constants, the count of a type that holds
+  // every count.
+  const std::string blocks_type =
+      name.empty() ? "tUBYTE" : "const unsigned long";
+  const std::string version_type = name.empty() ? "tUBYTE" : "const tUBYTE";
+  text += "  };\n\n  " + blocks_type + " " + blocks + " = " +
+          std::to_string(image.size() / 256) + ";\n\n  " + version_type + " " +
+          version + " = " + std::to_string(last_byte) + ";\n";
 
   std::string with_line_ends;
   for (char c : text) {

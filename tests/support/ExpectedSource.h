@@ -20,10 +20,12 @@ std::string TextLineEnd();
 
 // The exact text the tool must write for an image of whole blocks, made
 // independently of the tool's code (one printf per byte): with Pelkaforge's
-// names, or those pelkaforge-image gives for --name name.
+// names, or in the form pelkaforge-image gives for --name name, including
+// include (its header, with --header).
 std::string ExpectedSource(const std::string& image,
                            const std::string& line_end = TextLineEnd(),
-                           const std::string& name = "");
+                           const std::string& name = "",
+                           const std::string& include = "Datatype.h");
 
 }  // namespace pelkaforge::testing
 

@@ -1,0 +1,106 @@
+#include "image/SRecordReader.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace pelkaforge {
+
+namespace {
+
+// The bytes of each type's address; S4 is reserved.
+constexpr std::size_t AddressSizes[] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+bool InterpretSRecord(std::string_view line, RecordContext& context,
+                      TextRecord& record, RecordMeaning& meaning,
+                      Reason& reason) {
+  if (!ParseSRecord(line, record, reason)) return false;
+  switch (record.type) {
+    case 0:
+      return true;
+    case 1:
+    case 2:
+    case 3:
+      ++context.data_records;
+      meaning = {RecordMeaning::Kind::kData, record.address};
+      return true;
+    default:
+      break;
+  }
+  if (record.size != 0) {
+    std::snprintf(reason.data(), reason.size(),
+                  "record type S%d with %zu bytes of data, not 0", record.type,
+                  record.size);
+    return false;
+  }
+  if (record.type >= 7) {
+    meaning.kind = RecordMeaning::Kind::kEnd;
+    return true;
+  }
+  if (record.address != context.data_records) {
+    std::snprintf(reason.data(), reason.size(),
+                  "count %lu, but %lu data records before it",
+                  static_cast<unsigned long>(record.address),
+                  context.data_records);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
+  if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
+    std::snprintf(reason.data(), reason.size(), "not a record");
+    return false;
+  }
+  record.type = line[1] - '0';
+  const std::size_t address_size = AddressSizes[record.type];
+  if (address_size == 0) {
+    std::snprintf(reason.data(), reason.size(), "unknown record type S4");
+    return false;
+  }
+  const std::string_view digits = line.substr(2);
+  if (const std::size_t column = FindNonHexDigit(digits)) {
+    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
+                  column + 2);
+    return false;
+  }
+  std::uint8_t count = 0;
+  if (digits.size() >= 2) DecodeHex(digits.substr(0, 2), &count);
+  // The count covers the address, the data and the checksum.
+  const std::size_t expected = 2 * (count + std::size_t{1});
+  if (digits.size() != expected) {
+    std::snprintf(reason.data(), reason.size(), "%s than its byte count",
+                  digits.size() < expected ? "shorter" : "longer");
+    return false;
+  }
+  if (count < address_size + 1) {
+    std::snprintf(reason.data(), reason.size(),
+                  "byte count %u leaves no room for the address", count);
+    return false;
+  }
+  std::uint8_t bytes[255 + 1];
+  DecodeHex(digits, bytes);
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
+  const unsigned checksum = ~sum & 0xFF;
+  if (bytes[count] != checksum) {
+    std::snprintf(reason.data(), reason.size(),
+                  "wrong checksum %02X, %02X expected", bytes[count], checksum);
+    return false;
+  }
+  record.address = 0;
+  for (std::size_t i = 1; i <= address_size; ++i) {
+    record.address = record.address << 8 | bytes[i];
+  }
+  record.size = count - address_size - 1;
+  std::memcpy(record.data.data(), bytes + 1 + address_size, record.size);
+  return true;
+}
+
+AddressImage ReadSRecords(const char* path) {
+  return ReadTextImage(path, InterpretSRecord);
+}
+
+}  // namespace pelkaforge

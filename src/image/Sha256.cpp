@@ -1,0 +1,88 @@
+#include "image/Sha256.h"
+
+#include <bit>
+#include <cstring>
+
+namespace pelkaforge {
+
+namespace {
+
+constexpr std::array<std::uint32_t, 64> RoundConstants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1,
+    0x923f82a4, 0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3,
+    0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786,
+    0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147,
+    0x06ca6351, 0x14292967, 0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13,
+    0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85, 0xa2bfe8a1, 0xa81a664b,
+    0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a,
+    0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
+    0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
+  std::array<std::uint32_t, 64> w{};
+  for (std::size_t t = 0; t < 16; ++t) {
+    w[t] = static_cast<std::uint32_t>(block[4 * t]) << 24 |
+           static_cast<std::uint32_t>(block[4 * t + 1]) << 16 |
+           static_cast<std::uint32_t>(block[4 * t + 2]) << 8 | block[4 * t + 3];
+  }
+  for (std::size_t t = 16; t < 64; ++t) {
+    const std::uint32_t s0 =
+        std::rotr(w[t - 15], 7) ^ std::rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+    const std::uint32_t s1 =
+        std::rotr(w[t - 2], 17) ^ std::rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+    w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+  }
+  std::array<std::uint32_t, 8> v = hash;  // a to h
+  for (std::size_t t = 0; t < 64; ++t) {
+    const std::uint32_t sum1 =
+        std::rotr(v[4], 6) ^ std::rotr(v[4], 11) ^ std::rotr(v[4], 25);
+    const std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
+    const std::uint32_t t1 = v[7] + sum1 + choice + RoundConstants[t] + w[t];
+    const std::uint32_t sum0 =
+        std::rotr(v[0], 2) ^ std::rotr(v[0], 13) ^ std::rotr(v[0], 22);
+    const std::uint32_t majority =
+        (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
+    v = {t1 + sum0 + majority, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
+  }
+  for (std::size_t i = 0; i < hash.size(); ++i) hash[i] += v[i];
+}
+
+}  // namespace
+
+void Sha256Update(Sha256State& state, const std::uint8_t* bytes,
+                  std::size_t size) {
+  std::size_t filled = state.length % 64;
+  state.length += size;
+  if (filled != 0) {
+    const std::size_t taken = size < 64 - filled ? size : 64 - filled;
+    std::memcpy(state.pending.data() + filled, bytes, taken);
+    bytes += taken;
+    size -= taken;
+    if (filled + taken < 64) return;
+    Compress(state.hash, state.pending.data());
+  }
+  for (; size >= 64; size -= 64, bytes += 64) Compress(state.hash, bytes);
+  std::memcpy(state.pending.data(), bytes, size);
+}
+
+Sha256Digest Sha256Finish(Sha256State& state) {
+  const std::uint64_t bits = state.length * 8;
+  // A one bit, zeros up to 8 bytes short of a whole block, the length.
+  std::array<std::uint8_t, 72> tail{};
+  tail[0] = 0x80;
+  const std::size_t zeros = (64 + 56 - 1 - state.length % 64) % 64;
+  for (std::size_t i = 0; i < 8; ++i) {
+    tail[1 + zeros + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+  }
+  Sha256Update(state, tail.data(), 1 + zeros + 8);
+  Sha256Digest digest{};
+  for (std::size_t i = 0; i < 32; ++i) {
+    digest[i] =
+        static_cast<std::uint8_t>(state.hash[i / 4] >> (24 - 8 * (i % 4)));
+  }
+  return digest;
+}
+
+}  // namespace pelkaforge

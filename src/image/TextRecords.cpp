@@ -1,0 +1,170 @@
+#include "image/TextRecords.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "failure/ReportFailure.h"
+
+namespace pelkaforge {
+
+namespace {
+
+// Each character's value as a hex digit, or 0xFF for any other.
+constexpr std::array<std::uint8_t, 256> HexValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  values.fill(0xFF);
+  for (int digit = 0; digit < 10; ++digit) values['0' + digit] = digit;
+  for (int letter = 0; letter < 6; ++letter) {
+    values['a' + letter] = 10 + letter;
+    values['A' + letter] = 10 + letter;
+  }
+  return values;
+}();
+
+std::uint8_t HexValue(char c) {
+  return HexValues[static_cast<unsigned char>(c)];
+}
+
+// Lines of a file, read in large pieces. Longer lines than the buffer holds
+// are handed out in parts; no record is near that long, so the first part
+// is refused.
+constexpr std::size_t LineBufferSize = std::size_t{64} * 1024;
+
+struct LineReader {
+  std::FILE* file = nullptr;
+  const char* path = nullptr;
+  std::array<char, LineBufferSize> buffer;
+  std::size_t start = 0;  // of the unread text in buffer
+  std::size_t end = 0;
+  bool at_end = false;  // the file has been read to its end
+};
+
+// Refills the buffer behind the unread text; false when nothing was added.
+bool Refill(LineReader& reader) {
+  if (reader.at_end) return false;
+  const std::size_t left = reader.end - reader.start;
+  std::memmove(reader.buffer.data(), reader.buffer.data() + reader.start, left);
+  reader.start = 0;
+  reader.end = left;
+  const std::size_t got = std::fread(reader.buffer.data() + left, 1,
+                                     reader.buffer.size() - left, reader.file);
+  if (got < reader.buffer.size() - left) {
+    if (std::ferror(reader.file) != 0) {
+      ReportFailure("Unable to read file %s (%s)\n", reader.path,
+                    std::strerror(errno));
+    }
+    reader.at_end = true;
+  }
+  reader.end += got;
+  return got > 0;
+}
+
+// The next line without its line end (LF, or CR LF); false after the last.
+bool NextLine(LineReader& reader, std::string_view& line) {
+  for (;;) {
+    const char* begin = reader.buffer.data() + reader.start;
+    const std::size_t length = reader.end - reader.start;
+    const char* newline =
+        static_cast<const char*>(std::memchr(begin, '\n', length));
+    std::size_t taken = 0;
+    if (newline != nullptr) {
+      taken = static_cast<std::size_t>(newline - begin);
+      reader.start += taken + 1;
+    } else if (length == reader.buffer.size() ||
+               (reader.at_end && length > 0)) {
+      taken = length;  // a last line without a line end, or a huge one
+      reader.start += taken;
+    } else if (Refill(reader)) {
+      continue;
+    } else {
+      return false;
+    }
+    line = std::string_view(begin, taken);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return true;
+  }
+}
+
+[[noreturn]] void RefuseLine(const char* path, long number,
+                             const char* reason) {
+  ReportFailure("Unable to convert file %s (line %ld: %s)\n", path, number,
+                reason);
+}
+
+// One reading of the file: into span when image is null, else into image.
+void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
+               AddressImage* image) {
+  LineReader reader;
+  reader.path = path;
+  reader.file = std::fopen(path, "rb");
+  if (reader.file == nullptr) {
+    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  }
+  RecordContext context;
+  TextRecord record;
+  Reason reason{};
+  bool ended = false;
+  long number = 0;
+  std::string_view line;
+  while (NextLine(reader, line)) {
+    ++number;
+    if (line.empty()) continue;
+    if (ended) RefuseLine(path, number, "data after the end record");
+    RecordMeaning meaning;
+    if (!interpret(line, context, record, meaning, reason)) {
+      RefuseLine(path, number, reason.data());
+    }
+    if (meaning.kind == RecordMeaning::Kind::kEnd) ended = true;
+    if (meaning.kind != RecordMeaning::Kind::kData || record.size == 0) {
+      continue;
+    }
+    if (meaning.address + record.size - 1 > MaxAddress) {
+      RefuseLine(path, number, "data beyond 32-bit addresses");
+    }
+    if (image == nullptr) {
+      ExtendSpan(span, meaning.address, record.size);
+      continue;
+    }
+    std::uint64_t taken = 0;
+    std::uint8_t* place =
+        ClaimBytes(*image, meaning.address, record.size, taken);
+    if (place == nullptr) {
+      std::snprintf(reason.data(), reason.size(),
+                    "data for 0x%08llX, which an earlier line gave",
+                    static_cast<unsigned long long>(taken));
+      RefuseLine(path, number, reason.data());
+    }
+    std::memcpy(place, record.data.data(), record.size);
+  }
+  if (!ended) {
+    ReportFailure("Unable to convert file %s (no end record)\n", path);
+  }
+  std::fclose(reader.file);  // Only read from: its close cannot lose data.
+}
+
+}  // namespace
+
+std::size_t FindNonHexDigit(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (HexValue(text[i]) > 0x0F) return i + 1;
+  }
+  return 0;
+}
+
+void DecodeHex(std::string_view digits, std::uint8_t* out) {
+  for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+    *out++ = static_cast<std::uint8_t>(HexValue(digits[i]) << 4 |
+                                       HexValue(digits[i + 1]));
+  }
+}
+
+AddressImage ReadTextImage(const char* path, RecordInterpreter interpret) {
+  AddressSpan span;
+  ReadLines(path, interpret, span, nullptr);
+  AddressImage image = AllocateAddressImage(path, span);
+  ReadLines(path, interpret, span, &image);
+  return image;
+}
+
+}  // namespace pelkaforge
