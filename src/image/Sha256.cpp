@@ -20,13 +20,31 @@ constexpr std::array<std::uint32_t, 64> RoundConstants = {
     0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
     0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
+std::uint32_t LoadBigEndian(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) << 24 |
+         static_cast<std::uint32_t>(bytes[1]) << 16 |
+         static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+// One round. The callers rotate the working variables by name rather than
+// by moving them, so that the compiler keeps all eight in registers.
+inline void Round(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                  std::uint32_t& d, std::uint32_t e, std::uint32_t f,
+                  std::uint32_t g, std::uint32_t& h, std::uint32_t k,
+                  std::uint32_t w) {
+  const std::uint32_t t1 =
+      h + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) +
+      ((e & f) ^ (~e & g)) + k + w;
+  const std::uint32_t t2 =
+      (std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22)) +
+      ((a & b) ^ (a & c) ^ (b & c));
+  d += t1;
+  h = t1 + t2;
+}
+
 void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
-  std::array<std::uint32_t, 64> w{};
-  for (std::size_t t = 0; t < 16; ++t) {
-    w[t] = static_cast<std::uint32_t>(block[4 * t]) << 24 |
-           static_cast<std::uint32_t>(block[4 * t + 1]) << 16 |
-           static_cast<std::uint32_t>(block[4 * t + 2]) << 8 | block[4 * t + 3];
-  }
+  std::uint32_t w[64];
+  for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBigEndian(block + 4 * t);
   for (std::size_t t = 16; t < 64; ++t) {
     const std::uint32_t s0 =
         std::rotr(w[t - 15], 7) ^ std::rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
@@ -34,19 +52,26 @@ void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
         std::rotr(w[t - 2], 17) ^ std::rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
     w[t] = w[t - 16] + s0 + w[t - 7] + s1;
   }
-  std::array<std::uint32_t, 8> v = hash;  // a to h
-  for (std::size_t t = 0; t < 64; ++t) {
-    const std::uint32_t sum1 =
-        std::rotr(v[4], 6) ^ std::rotr(v[4], 11) ^ std::rotr(v[4], 25);
-    const std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
-    const std::uint32_t t1 = v[7] + sum1 + choice + RoundConstants[t] + w[t];
-    const std::uint32_t sum0 =
-        std::rotr(v[0], 2) ^ std::rotr(v[0], 13) ^ std::rotr(v[0], 22);
-    const std::uint32_t majority =
-        (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-    v = {t1 + sum0 + majority, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
+  std::uint32_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
+  std::uint32_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
+  for (std::size_t t = 0; t < 64; t += 8) {
+    Round(a, b, c, d, e, f, g, h, RoundConstants[t], w[t]);
+    Round(h, a, b, c, d, e, f, g, RoundConstants[t + 1], w[t + 1]);
+    Round(g, h, a, b, c, d, e, f, RoundConstants[t + 2], w[t + 2]);
+    Round(f, g, h, a, b, c, d, e, RoundConstants[t + 3], w[t + 3]);
+    Round(e, f, g, h, a, b, c, d, RoundConstants[t + 4], w[t + 4]);
+    Round(d, e, f, g, h, a, b, c, RoundConstants[t + 5], w[t + 5]);
+    Round(c, d, e, f, g, h, a, b, RoundConstants[t + 6], w[t + 6]);
+    Round(b, c, d, e, f, g, h, a, RoundConstants[t + 7], w[t + 7]);
   }
-  for (std::size_t i = 0; i < hash.size(); ++i) hash[i] += v[i];
+  hash[0] += a;
+  hash[1] += b;
+  hash[2] += c;
+  hash[3] += d;
+  hash[4] += e;
+  hash[5] += f;
+  hash[6] += g;
+  hash[7] += h;
 }
 
 }  // namespace
