@@ -52,8 +52,14 @@ void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
         std::rotr(w[t - 2], 17) ^ std::rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
     w[t] = w[t - 16] + s0 + w[t - 7] + s1;
   }
-  std::uint32_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
-  std::uint32_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
+  std::uint32_t a = hash[0];
+  std::uint32_t b = hash[1];
+  std::uint32_t c = hash[2];
+  std::uint32_t d = hash[3];
+  std::uint32_t e = hash[4];
+  std::uint32_t f = hash[5];
+  std::uint32_t g = hash[6];
+  std::uint32_t h = hash[7];
   for (std::size_t t = 0; t < 64; t += 8) {
     Round(a, b, c, d, e, f, g, h, RoundConstants[t], w[t]);
     Round(h, a, b, c, d, e, f, g, RoundConstants[t + 1], w[t + 1]);
