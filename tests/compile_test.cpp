@@ -2,6 +2,7 @@
 // Datatype.h of the kind a firmware project supplies, hold the images.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -107,32 +108,35 @@ TEST_P(TwoImagesTest, LinkThroughTheirHeaders) {
   WriteBytes(work / "other.bin", other_image);
   RunOptions step;
   step.image_step = true;
-  for (const auto& [name, image] :
-       {std::pair<std::string, std::string>{"radio", "radio.bin"},
-        {"abcdefghijklmnopqrstuvw", "other.bin"}}) {
+  // The second's source and header in folders of their own: the source
+  // includes its header by its path from the source's folder.
+  for (const auto& [name, image, source, header] :
+       {std::array<std::string, 4>{"radio", "radio.bin", "radio.c", "radio.h"},
+        {"abcdefghijklmnopqrstuvw", "other.bin",
+         "src/abcdefghijklmnopqrstuvw.c",
+         "include/abcdefghijklmnopqrstuvw.h"}}) {
     const RunResult result = RunTool(
-        directory,
-        {"--name", name, "--header", name + ".h", image, name + ".c"}, step);
+        directory, {"--name", name, "--header", header, image, source}, step);
     ASSERT_EQ(result.status, 0) << result.err;
     // Each header agrees with its file: once the file has defined the
     // array, any other type or length is an error where the header
     // declares it.
     WriteBytes(work / ("agree_" + name + ".c"),
-               "#include \"" + name + ".c\"\n#include \"" + name + ".h\"\n");
+               "#include \"" + source + "\"\n#include \"" + header + "\"\n");
   }
   WriteBytes(work / "Datatype.h", DatatypeHeader);
   WriteBytes(work / GetParam().program, TwoImagesProgram);
 
-  const std::string c_compiler =
-      std::string("'") + PELKAFORGE_C_COMPILER + "' -Wall -Werror ";
+  const std::string c_compiler = std::string("'") + PELKAFORGE_C_COMPILER +
+                                 "' -Wall -Werror -I. -Iinclude ";
   const std::string command =
       "cd '" + work.string() + "' && " + c_compiler +
       "-std=c99 -pedantic-errors -c agree_radio.c "
       "agree_abcdefghijklmnopqrstuvw.c"
       " && " +
-      c_compiler + "-std=c99 -c radio.c abcdefghijklmnopqrstuvw.c && '" +
-      GetParam().compiler + "' -Wall -Werror " + PELKAFORGE_C_LINK_FLAGS +
-      " -o check " + GetParam().program +
+      c_compiler + "-std=c99 -c radio.c src/abcdefghijklmnopqrstuvw.c && '" +
+      GetParam().compiler + "' -Wall -Werror -I. -Iinclude " +
+      PELKAFORGE_C_LINK_FLAGS + " -o check " + GetParam().program +
       " radio.o abcdefghijklmnopqrstuvw.o && " + Emulator() +
       " ./check > figures.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
