@@ -69,7 +69,7 @@ bool ParseIntelHexRecord(std::string_view line, TextRecord& record,
   if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
   // Count, address, type and checksum around the data, two digits a byte.
   const std::size_t expected = 2 * (count + std::size_t{5});
-  std::uint8_t bytes[255 + 5];
+  std::uint8_t bytes[255 + 5] = {};
   const std::size_t column = digits.size() == expected
                                  ? DecodeHex(digits, bytes)
                                  : FindNonHexDigit(digits);

@@ -69,7 +69,7 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
   if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
   // The count covers the address, the data and the checksum.
   const std::size_t expected = 2 * (count + std::size_t{1});
-  std::uint8_t bytes[255 + 1];
+  std::uint8_t bytes[255 + 1] = {};
   const std::size_t column = digits.size() == expected
                                  ? DecodeHex(digits, bytes)
                                  : FindNonHexDigit(digits);
