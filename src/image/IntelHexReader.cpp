@@ -62,29 +62,12 @@ bool ParseIntelHexRecord(std::string_view line, TextRecord& record,
   }
   std::string_view digits = line;
   digits.remove_prefix(1);
-  // The count first, to know the record's length; then the whole record
-  // decoded and checked in one go. A wrong length with a stray character
-  // in it is reported as the stray character.
-  std::uint8_t count = 0;
-  if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
-  // Count, address, type and checksum around the data, two digits a byte.
-  const std::size_t expected = 2 * (count + std::size_t{5});
-  std::uint8_t bytes[255 + 5] = {};
-  const std::size_t column = digits.size() == expected
-                                 ? DecodeHex(digits, bytes)
-                                 : FindNonHexDigit(digits);
-  if (column != 0) {
-    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
-                  column + 1);
-    return false;
-  }
-  if (digits.size() != expected) {
-    std::snprintf(reason.data(), reason.size(), "%s than its byte count",
-                  digits.size() < expected ? "shorter" : "longer");
-    return false;
-  }
+  // Count, address, type and checksum around the data.
+  std::uint8_t bytes[MaxRecordBytes] = {};
+  std::size_t count = 0;
+  if (!DecodeRecord(digits, 2, 5, bytes, count, reason)) return false;
   unsigned sum = 0;
-  for (std::size_t i = 0; i + 1 < count + std::size_t{5}; ++i) sum += bytes[i];
+  for (std::size_t i = 0; i < count + 4; ++i) sum += bytes[i];
   const unsigned checksum = (0x100 - sum % 0x100) % 0x100;
   if (bytes[count + 4] != checksum) {
     std::snprintf(reason.data(), reason.size(),

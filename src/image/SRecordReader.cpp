@@ -62,30 +62,13 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
   }
   std::string_view digits = line;
   digits.remove_prefix(2);
-  // The count first, to know the record's length; then the whole record
-  // decoded and checked in one go. A wrong length with a stray character
-  // in it is reported as the stray character.
-  std::uint8_t count = 0;
-  if (digits.size() >= 2) DecodeHex(std::string_view(digits.data(), 2), &count);
   // The count covers the address, the data and the checksum.
-  const std::size_t expected = 2 * (count + std::size_t{1});
-  std::uint8_t bytes[255 + 1] = {};
-  const std::size_t column = digits.size() == expected
-                                 ? DecodeHex(digits, bytes)
-                                 : FindNonHexDigit(digits);
-  if (column != 0) {
-    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
-                  column + 2);
-    return false;
-  }
-  if (digits.size() != expected) {
-    std::snprintf(reason.data(), reason.size(), "%s than its byte count",
-                  digits.size() < expected ? "shorter" : "longer");
-    return false;
-  }
+  std::uint8_t bytes[MaxRecordBytes] = {};
+  std::size_t count = 0;
+  if (!DecodeRecord(digits, 3, 1, bytes, count, reason)) return false;
   if (count < address_size + 1) {
     std::snprintf(reason.data(), reason.size(),
-                  "byte count %u leaves no room for the address", count);
+                  "byte count %zu leaves no room for the address", count);
     return false;
   }
   unsigned sum = 0;

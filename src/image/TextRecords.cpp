@@ -178,6 +178,32 @@ std::size_t DecodeHex(std::string_view digits, std::uint8_t* out) {
   return 0;
 }
 
+bool DecodeRecord(std::string_view digits, std::size_t first_column,
+                  std::size_t around, std::uint8_t* bytes, std::size_t& count,
+                  Reason& reason) {
+  // The count first, to know the record's length; then the whole record
+  // decoded and checked in one go.
+  std::uint8_t counted = 0;
+  if (digits.size() >= 2)
+    DecodeHex(std::string_view(digits.data(), 2), &counted);
+  count = counted;
+  const std::size_t expected = 2 * (count + around);
+  const std::size_t column = digits.size() == expected
+                                 ? DecodeHex(digits, bytes)
+                                 : FindNonHexDigit(digits);
+  if (column != 0) {
+    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
+                  column + first_column - 1);
+    return false;
+  }
+  if (digits.size() != expected) {
+    std::snprintf(reason.data(), reason.size(), "%s than its byte count",
+                  digits.size() < expected ? "shorter" : "longer");
+    return false;
+  }
+  return true;
+}
+
 AddressImage ReadTextImage(const char* path, RecordInterpreter interpret) {
   AddressSpan span;
   ReadLines(path, interpret, span, nullptr);

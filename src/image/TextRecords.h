@@ -35,6 +35,19 @@ std::size_t FindNonHexDigit(std::string_view text);
 // 0 when all are.
 std::size_t DecodeHex(std::string_view digits, std::uint8_t* out);
 
+// The most bytes a record's line gives: a byte count, the bytes it counts
+// (at most 255) and the few around them.
+constexpr std::size_t MaxRecordBytes = 1 + 255 + 4;
+
+// Decodes a record's hex digits, which start at column first_column of its
+// line: the first pair is its byte count, and the line must give that many
+// bytes and around more. Writes them all into bytes (MaxRecordBytes) and
+// the count into count; or returns false with the reason written (a stray
+// character before a wrong length).
+bool DecodeRecord(std::string_view digits, std::size_t first_column,
+                  std::size_t around, std::uint8_t* bytes, std::size_t& count,
+                  Reason& reason);
+
 // What a line means for the image once read in its context.
 struct RecordMeaning {
   enum class Kind { kNothing, kData, kEnd } kind = Kind::kNothing;
