@@ -16,7 +16,8 @@ cmake_minimum_required(VERSION 3.18...4.3)
 find_program(cross_gcc arm-none-eabi-gcc)
 find_program(cross_ar arm-none-eabi-ar)
 find_program(cross_objcopy arm-none-eabi-objcopy)
-if(NOT cross_gcc OR NOT cross_ar OR NOT cross_objcopy)
+find_program(cross_nm arm-none-eabi-nm)
+if(NOT cross_gcc OR NOT cross_ar OR NOT cross_objcopy OR NOT cross_nm)
   message("SKIPPED: needs arm-none-eabi-gcc and its binutils "
           "(Debian's gcc-arm-none-eabi)")
   return()
@@ -39,8 +40,15 @@ function(expect_image build name image_file padded_size section)
   file(SIZE ${image_file} size)
   math(EXPR pad "${padded_size} - ${size}")
   string(REPEAT "ff" ${pad} padding)
-  # The array comes first; its constant count and version follow it.
-  file(READ ${array} array LIMIT ${padded_size} HEX)
+  # The constant count and version may lie beside the array, in either
+  # order: the array is where its symbol says.
+  execute_process(COMMAND ${cross_nm} --defined-only ${objects}
+                  OUTPUT_VARIABLE symbols)
+  if(NOT symbols MATCHES "([0-9a-f]+) [Rr] ${name}\n")
+    message(FATAL_ERROR "${objects} defines no ${name}: ${symbols}")
+  endif()
+  math(EXPR offset "0x${CMAKE_MATCH_1}")
+  file(READ ${array} array OFFSET ${offset} LIMIT ${padded_size} HEX)
   if(NOT array STREQUAL "${image}${padding}")
     message(FATAL_ERROR "${objects}: the array is not ${image_file} "
                         "padded to ${padded_size} bytes")
