@@ -766,9 +766,11 @@ const std::vector<RunCase> RunCases = {
     // Committed outputs checked: nothing is written either way, and CR LF
     // line ends are as good as LF.
     Checked("CheckSame", {"fw.bin", "SecondaryMicroImage.c"}, "",
-            Output::kConverted, ConvertedWith("\n")),
-    Checked("CheckSameWithCrLf", {"fw.bin", "SecondaryMicroImage.c"}, "",
-            Output::kUnchecked, ConvertedWith("\r\n")),
+            Output::kConverted, ConvertedWith(TextLineEnd())),
+    // The other system's line ends: LF on Windows, CR LF elsewhere.
+    Checked("CheckSameWithOtherLineEnds", {"fw.bin", "SecondaryMicroImage.c"},
+            "", Output::kUnchecked,
+            ConvertedWith(TextLineEnd() == "\n" ? "\r\n" : "\n")),
     Checked("CheckDiffers", {"fw.bin", "SecondaryMicroImage.c"},
             CheckFailed + "c differs from what this run writes, from line 1\n",
             Output::kOld),

@@ -50,8 +50,8 @@ AddressImage AllocateAddressImage(const char* path, const AddressSpan& span) {
   // NOLINTNEXTLINE(cppcoreguidelines-no-malloc): the tool's one allocation
   image.bytes = static_cast<std::uint8_t*>(std::malloc(image.size + bits));
   if (image.bytes == nullptr) {
-    ReportFailure("Unable to convert file %s (no memory for %zu bytes)\n", path,
-                  image.size + bits);
+    ReportFailure("Unable to convert file %s (no memory for %lu bytes)\n", path,
+                  static_cast<unsigned long>(image.size + bits));
   }
   std::memset(image.bytes, 0xFF, image.size);
   std::memset(image.bytes + image.size, 0, bits);

@@ -12,8 +12,9 @@ namespace {
 bool HasLength(const TextRecord& record, std::size_t size, Reason& reason) {
   if (record.size == size) return true;
   std::snprintf(reason.data(), reason.size(),
-                "record type %02X with %zu bytes of data, not %zu", record.type,
-                record.size, size);
+                "record type %02X with %lu bytes of data, not %lu", record.type,
+                static_cast<unsigned long>(record.size),
+                static_cast<unsigned long>(size));
   return false;
 }
 

@@ -29,8 +29,8 @@ bool InterpretSRecord(std::string_view line, RecordContext& context,
   }
   if (record.size != 0) {
     std::snprintf(reason.data(), reason.size(),
-                  "record type S%d with %zu bytes of data, not 0", record.type,
-                  record.size);
+                  "record type S%d with %lu bytes of data, not 0", record.type,
+                  static_cast<unsigned long>(record.size));
     return false;
   }
   if (record.type >= 7) {
@@ -68,7 +68,8 @@ bool ParseSRecord(std::string_view line, TextRecord& record, Reason& reason) {
   if (!DecodeRecord(digits, 3, 1, bytes, count, reason)) return false;
   if (count < address_size + 1) {
     std::snprintf(reason.data(), reason.size(),
-                  "byte count %zu leaves no room for the address", count);
+                  "byte count %lu leaves no room for the address",
+                  static_cast<unsigned long>(count));
     return false;
   }
   unsigned sum = 0;

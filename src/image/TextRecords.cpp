@@ -192,8 +192,8 @@ bool DecodeRecord(std::string_view digits, std::size_t first_column,
                                  ? DecodeHex(digits, bytes)
                                  : FindNonHexDigit(digits);
   if (column != 0) {
-    std::snprintf(reason.data(), reason.size(), "column %zu: not a hex digit",
-                  column + first_column - 1);
+    std::snprintf(reason.data(), reason.size(), "column %lu: not a hex digit",
+                  static_cast<unsigned long>(column + first_column - 1));
     return false;
   }
   if (digits.size() != expected) {
