@@ -796,7 +796,7 @@ const std::vector<RunCase> RunCases = {
             CheckFailed + "c is missing\n", Output::kAbsent),
     Checked("CheckHeaderMissing", StepWithHeader,
             CheckFailed + "h is missing\n", Output::kConverted,
-            ConvertedWith("\n")),
+            ConvertedWith(TextLineEnd())),
     // The image pinned by its SHA-256.
     Step(
         {"PinMatches",
