@@ -42,18 +42,23 @@ class CheckValueTest : public ::testing::TestWithParam<CheckValueCase> {};
 
 TEST_P(CheckValueTest, MatchesThePublishedValueInAnyPieces) {
   const CheckValueCase& c = GetParam();
-  for (const std::size_t piece :
-       {c.input.size() + 1, std::size_t{1}, std::size_t{7}, std::size_t{63},
-        std::size_t{64}, std::size_t{65}}) {
-    std::uint32_t crc = Crc32Start;
-    Sha256State sha;
-    for (std::size_t at = 0; at < c.input.size(); at += piece) {
-      const std::size_t size = std::min(piece, c.input.size() - at);
-      crc = Crc32Update(crc, Data(c.input) + at, size);
-      Sha256Update(sha, Data(c.input) + at, size);
+  // SHA-256 in C, and with the processor's instructions where it has them.
+  for (const bool instructions : {false, HasShaInstructions()}) {
+    for (const std::size_t piece :
+         {c.input.size() + 1, std::size_t{1}, std::size_t{7}, std::size_t{63},
+          std::size_t{64}, std::size_t{65}}) {
+      std::uint32_t crc = Crc32Start;
+      Sha256State sha;
+      sha.sha_instructions = instructions;
+      for (std::size_t at = 0; at < c.input.size(); at += piece) {
+        const std::size_t size = std::min(piece, c.input.size() - at);
+        crc = Crc32Update(crc, Data(c.input) + at, size);
+        Sha256Update(sha, Data(c.input) + at, size);
+      }
+      EXPECT_EQ(crc, c.crc32) << "pieces of " << piece;
+      EXPECT_EQ(Text(Sha256Finish(sha)), c.sha256)
+          << "pieces of " << piece << (instructions ? ", instructions" : "");
     }
-    EXPECT_EQ(crc, c.crc32) << "pieces of " << piece;
-    EXPECT_EQ(Text(Sha256Finish(sha)), c.sha256) << "pieces of " << piece;
   }
 }
 

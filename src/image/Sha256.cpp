@@ -3,6 +3,11 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace pelkaforge {
 
 namespace {
@@ -42,7 +47,8 @@ inline void Round(std::uint32_t a, std::uint32_t b, std::uint32_t c,
   h = t1 + t2;
 }
 
-void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
+void CompressInC(std::array<std::uint32_t, 8>& hash,
+                 const std::uint8_t* block) {
   std::uint32_t w[64];
   for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBigEndian(block + 4 * t);
   for (std::size_t t = 16; t < 64; ++t) {
@@ -80,6 +86,71 @@ void Compress(std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
   hash[7] += h;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+
+// x86-64 processors with the SHA extensions compute a block in a fraction
+// of the time: four rounds an instruction pair, the message schedule in
+// two more. The state is held as the instructions want it: ABEF and CDGH.
+[[gnu::target("sha,sse4.1,ssse3")]] void CompressWithShaInstructions(
+    std::array<std::uint32_t, 8>& hash, const std::uint8_t* block) {
+  const __m128i byte_order =
+      _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i cdab = _mm_shuffle_epi32(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hash.data())), 0xB1);
+  __m128i efgh = _mm_shuffle_epi32(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(&hash[4])), 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+  const __m128i abef_before = abef;
+  const __m128i cdgh_before = cdgh;
+  // The message words of the four groups of four rounds ahead, in turn.
+  __m128i words[4];  // NOLINT(modernize-avoid-c-arrays): vector registers
+  for (std::size_t group = 0; group < 16; ++group) {
+    __m128i& current = words[group % 4];
+    if (group < 4) {
+      current = _mm_shuffle_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * group)),
+          byte_order);
+    }
+    __m128i message =
+        _mm_add_epi32(current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                   &RoundConstants[4 * group])));
+    cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+    if (group >= 3 && group < 15) {
+      __m128i& next = words[(group + 1) % 4];
+      next = _mm_add_epi32(next,
+                           _mm_alignr_epi8(current, words[(group + 3) % 4], 4));
+      next = _mm_sha256msg2_epu32(next, current);
+    }
+    message = _mm_shuffle_epi32(message, 0x0E);
+    abef = _mm_sha256rnds2_epu32(abef, cdgh, message);
+    if (group >= 1 && group < 13) {
+      __m128i& previous = words[(group + 3) % 4];
+      previous = _mm_sha256msg1_epu32(previous, current);
+    }
+  }
+  abef = _mm_add_epi32(abef, abef_before);
+  cdgh = _mm_add_epi32(cdgh, cdgh_before);
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(hash.data()),
+                   _mm_blend_epi16(feba, dchg, 0xF0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&hash[4]),
+                   _mm_alignr_epi8(dchg, feba, 8));
+}
+
+#endif
+
+void Compress(Sha256State& state, const std::uint8_t* block) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (state.sha_instructions) {
+    CompressWithShaInstructions(state.hash, block);
+    return;
+  }
+#endif
+  CompressInC(state.hash, block);
+}
+
 }  // namespace
 
 void Sha256Update(Sha256State& state, const std::uint8_t* bytes,
@@ -92,10 +163,27 @@ void Sha256Update(Sha256State& state, const std::uint8_t* bytes,
     bytes += taken;
     size -= taken;
     if (filled + taken < 64) return;
-    Compress(state.hash, state.pending.data());
+    Compress(state, state.pending.data());
   }
-  for (; size >= 64; size -= 64, bytes += 64) Compress(state.hash, bytes);
+  for (; size >= 64; size -= 64, bytes += 64) Compress(state, bytes);
   std::memcpy(state.pending.data(), bytes, size);
+}
+
+bool HasShaInstructions() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  unsigned eax = 0;
+  unsigned ebx = 0;
+  unsigned ecx = 0;
+  unsigned edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx & bit_SSSE3) == 0 ||
+      (ecx & bit_SSE4_1) == 0) {
+    return false;
+  }
+  return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 &&
+         (ebx & bit_SHA) != 0;
+#else
+  return false;
+#endif
 }
 
 Sha256Digest Sha256Finish(Sha256State& state) {
