@@ -140,10 +140,11 @@ int RunImageStep(int argc, char* argv[]) {
   AddressImage held;
   std::optional<std::uint32_t> address;
   if (format == ImageFormat::kBin) {
+    image.file = OpenImage(image_path, input_buffer);
     // A HEX or ELF file converted as raw bytes would be a firmware of its
     // text: only an explicit --format bin takes one so.
     if (arguments.format == nullptr) {
-      if (const auto looks_like = DisguisedFormat(image_path)) {
+      if (const auto looks_like = DisguisedFormat(image.file, image_path)) {
         ReportFailure(
             "Unable to convert file %s (it looks like %s: --format %s reads "
             "it, --format bin takes it as raw bytes)\n",
@@ -158,7 +159,6 @@ int RunImageStep(int argc, char* argv[]) {
       std::fputc('\n', stderr);
       layout.block_count += 1;
     }
-    image.file = OpenImage(image_path, input_buffer);
   } else {
     // Filling the gaps and the last block is what reading by address does:
     // no warning of it.
@@ -172,7 +172,7 @@ int RunImageStep(int argc, char* argv[]) {
 
   // The named source includes its header, so that a compiler checks that
   // the two agree.
-  IncludeText include{};
+  IncludeText include;  // written only for the named form with a header
   SourceOptions options;
   if (names.named && header_path != nullptr) {
     include = IncludePath(arguments.output_path, header_path);

@@ -64,7 +64,8 @@ IncludeText IncludePath(const char* source_path, const char* header_path) {
          source.parts[shared] == header.parts[shared]) {
     ++shared;
   }
-  IncludeText text{};
+  IncludeText text;
+  text[0] = '\0';
   std::size_t length = 0;
   if (shared == 0) {
     // No shared root: the header's whole path, from its root.

@@ -78,22 +78,15 @@ const char* FormatTitle(ImageFormat format) { return NamesOf(format).title; }
 
 const char* FormatOption(ImageFormat format) { return NamesOf(format).option; }
 
-std::optional<ImageFormat> DisguisedFormat(const char* path) {
+std::optional<ImageFormat> DisguisedFormat(std::FILE* image, const char* path) {
   // The longest record, an Intel HEX one with 255 bytes of data, and its
   // line end.
   char start[2 * (255 + 5) + 3];
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  const std::size_t got = std::fread(start, 1, sizeof start, image);
+  if ((got < sizeof start && std::ferror(image) != 0) ||
+      std::fseek(image, 0, SEEK_SET) != 0) {
+    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(errno));
   }
-  const std::size_t got = std::fread(start, 1, sizeof start, file);
-  const bool failed = got < sizeof start && std::ferror(file) != 0;
-  const int reason = errno;
-  std::fclose(file);  // Only read from: its close cannot lose data.
-  if (failed) {
-    ReportFailure("Unable to read file %s (%s)\n", path, std::strerror(reason));
-  }
-
   const std::string_view bytes(start, got);
   // The ELF identification: magic, a known class, byte order and version.
   if (bytes.size() >= 7 &&
@@ -114,6 +107,16 @@ std::optional<ImageFormat> DisguisedFormat(const char* path) {
   if (ParseIntelHexRecord(line, record, refusal)) return ImageFormat::kIntelHex;
   if (ParseSRecord(line, record, refusal)) return ImageFormat::kSRecord;
   return std::nullopt;
+}
+
+std::optional<ImageFormat> DisguisedFormat(const char* path) {
+  std::FILE* image = std::fopen(path, "rb");
+  if (image == nullptr) {
+    ReportFailure("Unable to open file %s (%s)\n", path, std::strerror(errno));
+  }
+  const std::optional<ImageFormat> format = DisguisedFormat(image, path);
+  std::fclose(image);  // Only read from: its close cannot lose data.
+  return format;
 }
 
 }  // namespace pelkaforge

@@ -1,6 +1,7 @@
 #ifndef PELKAFORGE_IMAGE_IMAGEFORMAT_H_
 #define PELKAFORGE_IMAGE_IMAGEFORMAT_H_
 
+#include <cstdio>
 #include <optional>
 
 namespace pelkaforge {
@@ -24,7 +25,9 @@ const char* FormatOption(ImageFormat format);
 // The format of a file about to be taken as raw bytes, when it is an ELF file
 // or its first line is a whole, valid Intel HEX or S-record record:
 // converted as bytes, it would make a firmware of its text. Reads the
-// file's first bytes only.
+// file's first bytes only: through the stream image, open on path, which it
+// leaves at the start again; or opening path and closing it again.
+std::optional<ImageFormat> DisguisedFormat(std::FILE* image, const char* path);
 std::optional<ImageFormat> DisguisedFormat(const char* path);
 
 }  // namespace pelkaforge
