@@ -52,6 +52,22 @@ function(pelkaforge_add_image target image)
       "SHA256 <hex>, CHECK_VALUES crc32|sha256... and DEPENDS <targets>... "
       "may follow")
   endif()
+  # A missing or empty value (an unset variable) would drop the keyword
+  # without a word: a pin that pins nothing, an image of Pelkaforge's names.
+  # Before CMake 3.31 an empty one is not counted among the missing.
+  set(empty ${arg_KEYWORDS_MISSING_VALUES})
+  math(EXPR last "${ARGC} - 1")
+  foreach(index RANGE 2 ${last})
+    math(EXPR next "${index} + 1")
+    if("${ARGV${index}}" MATCHES "^(NAME|FORMAT|ATTRIBUTES|SHA256)$" AND
+       next LESS ARGC AND "${ARGV${next}}" STREQUAL "")
+      list(APPEND empty "${ARGV${index}}")
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES empty)
+  foreach(keyword IN LISTS empty)
+    _pelkaforge_refuse("${keyword} is given without a value")
+  endforeach()
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
   endif()
@@ -78,11 +94,20 @@ function(pelkaforge_add_image target image)
   if(DEFINED arg_ATTRIBUTES)
     # A list separator would split the text, and a line break would end
     # the command in a Makefile; pelkaforge-image refuses both anyway, and
-    # judges the rest.
+    # judges the rest. A $ would be read as a generator expression, a
+    # variable of make's or an escape of Ninja's, not passed as written.
     if(arg_ATTRIBUTES MATCHES "[;\n\r]")
       _pelkaforge_refuse(
         "ATTRIBUTES cannot hold a semicolon or a line break: write the "
         "attributes on one line, as they stand before the array's type")
+    endif()
+    if(arg_ATTRIBUTES STREQUAL "")
+      _pelkaforge_refuse("ATTRIBUTES is empty: leave it out for none")
+    endif()
+    if(arg_ATTRIBUTES MATCHES "[$]")
+      _pelkaforge_refuse(
+        "ATTRIBUTES cannot hold a $, which the build tool would read as one "
+        "of its own variables")
     endif()
     list(APPEND options --attributes "${arg_ATTRIBUTES}")
   endif()
@@ -155,6 +180,13 @@ function(pelkaforge_add_image target image)
   else()
     get_filename_component(image_path "${image}" ABSOLUTE
                            BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    # As for a source: a file the configure made in the build tree
+    # (configure_file, file(GENERATE)) where the source folder has none.
+    if(NOT IS_ABSOLUTE "${image}" AND NOT EXISTS "${image_path}" AND
+       EXISTS "${CMAKE_CURRENT_BINARY_DIR}/${image}")
+      get_filename_component(image_path "${image}" ABSOLUTE
+                             BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+    endif()
     # CMake finds a custom command's output whatever the order it sees
     # them in; a command added after this call would leave an older file of
     # the source folder (or none) in its place. The end of the folder tells
@@ -223,6 +255,18 @@ function(pelkaforge_add_image target image)
   else()
     set_property(TARGET ${target} APPEND PROPERTY INTERFACE_LINK_LIBRARIES
                  "$<TARGET_OBJECTS:${objects}>")
+    # Another target that takes an object library's objects themselves,
+    # $<TARGET_OBJECTS>, would take them without the image, whose object
+    # is not one of them: the end of the configure looks (CMake 3.19 on).
+    if(type STREQUAL "OBJECT_LIBRARY" AND
+       NOT CMAKE_VERSION VERSION_LESS 3.19)
+      get_property(watched GLOBAL PROPERTY PELKAFORGE_OBJECT_HOLDERS)
+      if(NOT watched)
+        cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}"
+                       CALL _pelkaforge_check_object_holders)
+      endif()
+      set_property(GLOBAL APPEND PROPERTY PELKAFORGE_OBJECT_HOLDERS ${target})
+    endif()
     # A library that holds images alone has no object to archive: CMake
     # could tell no language to make it with.
     get_target_property(linker_language ${target} LINKER_LANGUAGE)
@@ -280,6 +324,39 @@ function(_pelkaforge_made_here image result)
   else()
     set(${result} FALSE PARENT_SCOPE)
   endif()
+endfunction()
+
+# Every build system target of the folder and the folders below it.
+function(_pelkaforge_targets_below folder result)
+  get_property(targets DIRECTORY "${folder}" PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(folders DIRECTORY "${folder}" PROPERTY SUBDIRECTORIES)
+  foreach(below IN LISTS folders)
+    _pelkaforge_targets_below("${below}" more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${result} ${targets} PARENT_SCOPE)
+endfunction()
+
+# Run at the end of the configure: stops it where a target takes the
+# objects of an object library that holds an image, which come without it.
+function(_pelkaforge_check_object_holders)
+  get_property(holders GLOBAL PROPERTY PELKAFORGE_OBJECT_HOLDERS)
+  _pelkaforge_targets_below("${CMAKE_SOURCE_DIR}" targets)
+  foreach(target IN LISTS targets)
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(interface ${target} INTERFACE_SOURCES)
+    foreach(holder IN LISTS holders)
+      string(FIND "${sources};${interface}" "$<TARGET_OBJECTS:${holder}>"
+             found)
+      if(found GREATER -1)
+        message(SEND_ERROR
+          "pelkaforge_add_image: ${target} takes $<TARGET_OBJECTS:${holder}>, "
+          "the objects of an object library that holds an image, without "
+          "its image. Link it instead: target_link_libraries(${target} "
+          "PRIVATE ${holder}).")
+      endif()
+    endforeach()
+  endforeach()
 endfunction()
 
 # Run at the end of the folder that added <image> to <target> from the

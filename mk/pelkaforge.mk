@@ -147,12 +147,12 @@ $(if $2,--name "$2" )$(if $(PELKAFORGE_FORMAT_$1),--format $(PELKAFORGE_FORMAT_$
   $(PELKAFORGE_ATTRIBUTES_$1),--attributes $(call pelkaforge_quote,$(PELKAFORGE_ATTRIBUTES_$1)) )$(if \
   $(PELKAFORGE_SHA256_$1),--expect-sha256 $(PELKAFORGE_SHA256_$1) )$(foreach value,$(sort $(PELKAFORGE_CHECK_VALUES_$1)),--$(value) )
 
-# A NAME given twice would give one folder two rules: make would keep the
-# second recipe, with a warning at most, and the files would not be those
-# of the first image.
-pelkaforge_add_name = $(if $(filter $1,$(pelkaforge_names)),\
-  $(error pelkaforge_image: the NAME $1 is given twice, for $(pelkaforge_image_of_$1) and for $2: give each image a NAME of its own))\
-  $(eval pelkaforge_names += $1)$(eval pelkaforge_image_of_$1 := $2)
+# A NAME given twice, or twice spelt otherwise (radio, ./radio, radio/),
+# would give one folder two rules: make would keep the second recipe, with
+# a warning at most, and the files would not be those of the first image.
+pelkaforge_add_name = $(eval pelkaforge_key := $(abspath /$1))$(if $(filter $(pelkaforge_key),$(pelkaforge_keys)),\
+  $(error pelkaforge_image: the NAME $1 is given twice, for $(pelkaforge_image_of_$(pelkaforge_key)) and for $2: give each image a NAME of its own))\
+  $(eval pelkaforge_names += $1)$(eval pelkaforge_keys += $(pelkaforge_key))$(eval pelkaforge_image_of_$(pelkaforge_key) := $2)
 
 # A rule defined here would become the default goal of a Makefile that has
 # no rule yet: the goal is kept as it was.

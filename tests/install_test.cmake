@@ -265,12 +265,14 @@ endfunction()
 
 # Every mistake in the calls of one project, each reported: a name given
 # twice for one target, a format, pin, check value or attributes that
-# cannot be, a shared library or module whose image could not be its own,
-# and an image taken from the source folder that a custom command added
-# after it makes (seen from CMake 3.19 on).
-set(late_message "")
+# cannot be, a pin given as an unset variable, a shared library or module
+# whose image could not be its own, and, seen from CMake 3.19 on, an image
+# taken from the source folder that a custom command added after it makes
+# and an object library's objects taken without its image.
+set(late_messages "")
 if(NOT CMAKE_VERSION VERSION_LESS 3.19)
-  set(late_message "pelkaforge_add_image: images took late.bin from [^ ]*/mistakes, but a custom command of this folder makes [^ ]*/mistakes-build/late.bin, added after the image. Add that custom command before pelkaforge_add_image")
+  set(late_messages "pelkaforge_add_image: images took late.bin from [^ ]*/mistakes, but a custom command of this folder makes [^ ]*/mistakes-build/late.bin, added after the image. Add that custom command before pelkaforge_add_image"
+    "pelkaforge_add_image: objects_user takes \\$<TARGET_OBJECTS:objects>, the objects of an object library that holds an image, without its image. Link it instead")
 endif()
 expect_refused(mistakes C "
 add_library(images STATIC)
@@ -280,6 +282,11 @@ pelkaforge_add_image(images radio.hex NAME radio FORMAT hex)
 pelkaforge_add_image(images app.bin NAME pinned SHA256 569f1723)
 pelkaforge_add_image(images app.bin NAME checked CHECK_VALUES crc32 md5)
 pelkaforge_add_image(images app.bin NAME placed ATTRIBUTES \"aligned(4)\\nconst\")
+pelkaforge_add_image(images app.bin NAME unpinned SHA256 \${UNSET})
+pelkaforge_add_image(images app.bin NAME costly ATTRIBUTES \"section(\\\"\$(HOME)\\\")\")
+add_library(objects OBJECT)
+pelkaforge_add_image(objects \"${example}/app.bin\")
+add_library(objects_user STATIC \$<TARGET_OBJECTS:objects>)
 pelkaforge_add_image(images late.bin NAME late)
 add_custom_command(OUTPUT late.bin COMMAND \${CMAKE_COMMAND} -E touch late.bin)
 add_library(plugin MODULE)
@@ -291,8 +298,10 @@ pelkaforge_add_image(plugin \"${example}/app.bin\")
   "pelkaforge_add_image: SHA256 569f1723 is not 64 hex digits: write the SHA-256 of the image file"
   "pelkaforge_add_image: CHECK_VALUES md5 is not a value the header can hold: write crc32 for checked_crc32, sha256 for checked_sha256, or both"
   "pelkaforge_add_image: ATTRIBUTES cannot hold a semicolon or a line break"
+  "pelkaforge_add_image: SHA256 is given without a value"
+  "pelkaforge_add_image: ATTRIBUTES cannot hold a \\$, which the build tool would read as one of its own variables"
   "pelkaforge_add_image: plugin is a shared library or module, and CMake knows no symbol visibility option for the C compiler \\([^)]*\\): another image named SecondaryMicroImage"
-  ${late_message})
+  ${late_messages})
 # Two unnamed images in one program, and an image for a project without C,
 # whose link would fail on the generated file left out.
 expect_refused(unnamed-twice C "
