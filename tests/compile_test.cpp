@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -55,6 +56,32 @@ TEST(GeneratedSourceTest, CompilesAsCAndHoldsThePaddedImage) {
 
   EXPECT_EQ(ReadBytes(work / "array.bin"), image + std::string(236, '\xff'));
   EXPECT_EQ(ReadBytes(work / "figures.txt"), "6 255\n");
+}
+
+// A source written through a linked folder includes its header by the
+// folders as the system resolves them, which is how a compiler finds it.
+TEST(IncludePathTest, HoldsThroughALinkedFolder) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs links, and a C compiler on the build machine";
+#else
+  TempDir directory;
+  const auto work = directory.work();
+  std::filesystem::create_directories(work / "deep/a/b");
+  std::filesystem::create_directory_symlink("deep/a/b", work / "link");
+  WriteBytes(work / "fw.bin", SampleBytes(512));
+  WriteBytes(work / "Datatype.h", DatatypeHeader);
+  RunOptions step;
+  step.image_step = true;
+  const RunResult result = RunTool(
+      directory, {"--name", "img", "--header", "img.h", "fw.bin", "link/img.c"},
+      step);
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string command = "cd '" + work.string() + "' && '" +
+                              PELKAFORGE_C_COMPILER +
+                              "' -Wall -Werror -c link/img.c -o img.o";
+  EXPECT_EQ(std::system(command.c_str()), 0)
+      << ReadBytes(work / "link/img.c", 400);
+#endif
 }
 
 // Two images named apart, the second with the longest name allowed, used

@@ -435,6 +435,20 @@ const std::vector<FormatCase> FormatCases = {
      Refused("fw.img",
              "it looks like ELF: --format elf reads it, --format bin takes "
              "it as raw bytes")},
+    {"HexWithBlankFirstLineAsBin",
+     "fw.bin",
+     "\r\n" + GoodHex,
+     {},
+     Refused("fw.bin",
+             "it looks like Intel HEX: --format ihex reads it, --format bin "
+             "takes it as raw bytes")},
+    {"HexEndedByCtrlZ",
+     "fw.hex",
+     GoodHex + "\x1a",
+     {},
+     "",
+     FlashImage(),
+     "0x08000000UL"},
     // (Blank lines make it whole blocks: no warning of padding.)
     {"HexAsBinAsked",
      "fw.bin",

@@ -826,6 +826,29 @@ const std::vector<RunCase> RunCases = {
           1,
           Output::kOld}),
     NameRefused("NameEmpty", "", "not a C identifier"),
+    NameRefused("NameOfTheType", "tUBYTE",
+                "the name of the type the files use"),
+    Step({"AttributesDigraph",
+          1024,
+          {"--attributes", "x %> int y", "fw.bin", "SecondaryMicroImage.c"},
+          "Unable to use attributes \"x %> int y\" ('%>' could end the "
+          "declaration)\n",
+          1,
+          Output::kOld}),
+    Step({"EmptyOutputPath", 1024, {"fw.bin", ""}, StepUsage, 1, Output::kOld}),
+    // A link where an output goes would be replaced by the file, not
+    // written through: refused, the link and what it leads to kept.
+    Step({"OutputIsLink",
+          1024,
+          {"fw.bin", "link.c"},
+          "Unable to write file link.c (not a regular file)\n",
+          1,
+          Output::kOld,
+          0,
+          Needs::kPosix,
+          [](const fs::path& work) {
+            fs::create_symlink("SecondaryMicroImage.c", work / "link.c");
+          }}),
     [] {
       RunCase run =
           WithHeader(Step({"NameAfterEquals",

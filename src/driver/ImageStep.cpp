@@ -170,8 +170,12 @@ int RunImageStep(int argc, char* argv[]) {
   }
   WarnOfLargeCount(names, layout.block_count, header_path);
 
+  OutputFile& source = OpenStepOutput(arguments.output_path, arguments.check);
+  OutputFile* header = header_path != nullptr
+                           ? &OpenStepOutput(header_path, arguments.check)
+                           : nullptr;
   // The named source includes its header, so that a compiler checks that
-  // the two agree.
+  // the two agree: by the path between their folders, which exist now.
   IncludeText include;  // written only for the named form with a header
   SourceOptions options;
   if (names.named && header_path != nullptr) {
@@ -181,11 +185,6 @@ int RunImageStep(int argc, char* argv[]) {
   options.attributes = attributes;
   options.crc32 = arguments.crc32;
   options.sha256 = arguments.sha256;
-
-  OutputFile& source = OpenStepOutput(arguments.output_path, arguments.check);
-  OutputFile* header = header_path != nullptr
-                           ? &OpenStepOutput(header_path, arguments.check)
-                           : nullptr;
   const WrittenImage written =
       WriteImageSource(source, image, names, layout.block_count, options);
   if (header != nullptr) {

@@ -39,7 +39,7 @@ constexpr const char* Help =
     "read\n"
     "                     by address, gaps filled with 0xFF\n"
     "  --attributes TEXT  write TEXT before the array's type, in the source\n"
-    "                     and the header (a section, an alignment, __flash)\n"
+    "                     and the header (a section, an alignment, progmem)\n"
     "  --crc32            declare IDENT_crc32 in the header: the CRC-32 of "
     "the\n"
     "                     padded image (zlib's); needs --header\n"
@@ -144,6 +144,11 @@ StepArguments ParseStepArguments(int argc, char* argv[]) {
   if (argc - next != 2) RefuseUsage();
   arguments.image_path = argv[next];
   arguments.output_path = argv[next + 1];
+  // An empty path names no file.
+  if (*arguments.image_path == '\0' || *arguments.output_path == '\0' ||
+      (arguments.header_path != nullptr && *arguments.header_path == '\0')) {
+    RefuseUsage();
+  }
 
   // The check values are declared in the header: without one, they would
   // be computed for nothing.

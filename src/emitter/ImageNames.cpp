@@ -53,6 +53,9 @@ bool IsKeyword(std::string_view name) {
 const char* Refusal(std::string_view name) {
   if (!IsIdentifier(name)) return "not a C identifier";
   if (IsKeyword(name)) return "a keyword of C or C++";
+  // The files use the one and define the other's name as an array.
+  if (name == "tUBYTE") return "the name of the type the files use";
+  if (name == "main") return "the name of a program's entry point";
   if (name.front() == '_') return "reserved: it begins with an underscore";
   if (name.find("__") != std::string_view::npos) {
     return "reserved: it holds two underscores together";
@@ -109,6 +112,15 @@ void CheckAttributes(const char* text) {
   } else if (const std::size_t at = attributes.find_first_of(";{}=#");
              at != std::string_view::npos) {
     std::snprintf(what, sizeof what, "'%c'", attributes[at]);
+  } else {
+    // The other spellings of '{', '}' and '#': digraphs, and trigraphs,
+    // which all begin with "??".
+    for (const char* spelling : {"<%", "%>", "%:", "??"}) {
+      if (attributes.find(spelling) != std::string_view::npos) {
+        std::snprintf(what, sizeof what, "'%s'", spelling);
+        break;
+      }
+    }
   }
   if (what[0] != '\0') {
     ReportFailure(

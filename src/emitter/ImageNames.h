@@ -39,8 +39,8 @@ ImageNames DefaultNames();
 ImageNames NamesFor(const char* name);
 
 // Refuses, quoting it, attribute text that could end the declaration it is
-// written into, or the file: a line break, ';', '{', '}', '=', '#' or a
-// comment's opening.
+// written into, or the file: a line break, ';', '{', '}', '=', '#' (or a
+// digraph or trigraph of them) or a comment's opening.
 void CheckAttributes(const char* text);
 
 }  // namespace pelkaforge

@@ -149,8 +149,12 @@ std::FILE* CreateTemporaryBeside(
     std::snprintf(name.data(), name.size(), "%s.%d.tmp", path, attempt);
     std::FILE* file = CreateNewFile(name.data());
     if (file == nullptr && errno == ENOENT) {
-      CreateParentFolders(name.data());
+      const int folder_failure = CreateParentFolders(name.data());
       file = CreateNewFile(name.data());
+      // Why a folder could not be made says more than that it is missing.
+      if (file == nullptr && errno == ENOENT && folder_failure != 0) {
+        errno = folder_failure;
+      }
     }
     if (file != nullptr || errno != EEXIST) return file;
   }
@@ -168,8 +172,10 @@ void RefuseOutputAsInput(const char* input_path, const char* output_path) {
 }
 
 void RefuseIrregularOutput(const char* path) {
+  // A link would be replaced by the file, not written through: /dev/stdout
+  // is one.
   FileFacts facts{};
-  if (StatFile(path, facts) && !facts.is_regular) {
+  if (IsLink(path) || (StatFile(path, facts) && !facts.is_regular)) {
     ReportFailure("Unable to write file %s (not a regular file)\n", path);
   }
 }

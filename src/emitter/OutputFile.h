@@ -41,7 +41,8 @@ struct OutputFile {
 void RefuseOutputAsInput(const char* input_path, const char* output_path);
 
 // Refuses an output path that names anything but a regular file (a folder,
-// a device), before any output is opened: a rename would replace it.
+// a device, a link), before any output is opened: a rename would replace
+// it.
 void RefuseIrregularOutput(const char* path);
 
 // Creates or truncates path for text writing; the file is written in place,

@@ -96,11 +96,20 @@ std::optional<ImageFormat> DisguisedFormat(std::FILE* image, const char* path) {
       bytes[6] == 1) {
     return ImageFormat::kElf;
   }
-  // A whole first line, ended by its line break, that is a valid record.
-  const std::size_t end = bytes.find('\n');
-  if (end == std::string_view::npos || end == 0) return std::nullopt;
-  std::string_view line(bytes.data(), end);
-  if (line.back() == '\r') line.remove_suffix(1);
+  // The first line that is not empty, whole (ended by its line break, or
+  // by the end of the file), and a valid record: as the readers pass over
+  // empty lines.
+  std::string_view rest = bytes;
+  while (!rest.empty() && (rest.front() == '\n' || rest.front() == '\r')) {
+    rest.remove_prefix(1);
+  }
+  std::size_t end = rest.find('\n');
+  if (end == std::string_view::npos) {
+    if (got == sizeof start) return std::nullopt;  // longer than any record
+    end = rest.size();
+  }
+  std::string_view line(rest.data(), end);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.empty()) return std::nullopt;
   TextRecord record;
   Reason refusal{};

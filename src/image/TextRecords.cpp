@@ -124,7 +124,8 @@ void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
   std::string_view line;
   while (NextLine(reader, line)) {
     ++number;
-    if (line.empty()) continue;
+    // An end of file as MS-DOS wrote it, Ctrl-Z, after the records.
+    if (line.empty() || (ended && line == "\x1a")) continue;
     if (ended) Refuse(reader, number, "data after the end record");
     RecordMeaning meaning;
     if (!interpret(line, context, record, meaning, reason)) {

@@ -17,6 +17,10 @@ struct FileFacts {
   bool is_regular;
 };
 
+// Whether path is itself a symbolic link (or, on Windows, another reparse
+// point), wherever it leads.
+bool IsLink(const char* path);
+
 // Calls stat (its 64-bit form, so that sizes beyond 2 GiB are seen as they
 // are) on the path. Returns false, with errno set, when stat fails.
 bool StatFile(const char* path, FileFacts& facts);
@@ -42,14 +46,17 @@ void ReleaseFileLock(std::FILE* file);
 // link that another put there.
 std::FILE* CreateNewFile(const char* path);
 
-// Creates the folders above path that do not exist yet, as far as it can:
-// what fails shows when the file is created. Path is changed while it works
-// and left as it was.
-void CreateParentFolders(char* path);
+// Creates the folders above path that do not exist yet, as far as it can.
+// Returns 0, or the errno of the first folder it could not create, which
+// says why the file cannot be created there. Path is changed while it
+// works and left as it was.
+int CreateParentFolders(char* path);
 
 // Writes the absolute path to path into out (size bytes), with '/' between
-// folders: the current folder's path before a relative one. Returns false,
-// with errno set, when it cannot be known or does not fit.
+// folders: the path of its folder as the system resolves it (links
+// followed) where that folder exists, else the current folder's path
+// before a relative one. Returns false, with errno set, when it cannot be
+// known or does not fit.
 bool AbsolutePath(const char* path, char* out, std::size_t size);
 
 // Renames the file from to to, replacing any file of that name at once.

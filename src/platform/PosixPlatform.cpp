@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Platform.h"
@@ -17,6 +19,11 @@ bool StatFile(const char* path, FileFacts& facts) {
   facts.size = status.st_size;
   facts.is_regular = S_ISREG(status.st_mode);
   return true;
+}
+
+bool IsLink(const char* path) {
+  struct stat status {};
+  return lstat(path, &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 bool OpenFileSize(std::FILE* file, std::int64_t& size) {
@@ -58,16 +65,40 @@ std::FILE* CreateNewFile(const char* path) {
   return file;
 }
 
-void CreateParentFolders(char* path) {
+int CreateParentFolders(char* path) {
+  int failure = 0;
   for (char* separator = std::strchr(path + 1, '/'); separator != nullptr;
        separator = std::strchr(separator + 1, '/')) {
     *separator = '\0';
-    mkdir(path, 0777);  // It may exist; any other failure shows later.
+    if (mkdir(path, 0777) != 0 && errno != EEXIST && failure == 0) {
+      failure = errno;
+    }
     *separator = '/';
   }
+  return failure;
 }
 
 bool AbsolutePath(const char* path, char* out, std::size_t size) {
+  // The folder as the system resolves it, when it exists.
+  const char* slash = std::strrchr(path, '/');
+  const std::size_t folder_length =
+      slash == nullptr ? 0 : static_cast<std::size_t>(slash - path);
+  if (folder_length < PATH_MAX && size >= PATH_MAX) {
+    char folder[PATH_MAX];
+    std::memcpy(folder, path, folder_length);
+    folder[folder_length] = '\0';
+    const char* resolve = slash == nullptr ? "." : folder;
+    if (slash == path) resolve = "/";
+    const char* name = slash == nullptr ? path : slash + 1;
+    if (realpath(resolve, out) != nullptr) {
+      const std::size_t length = std::strlen(out);
+      const char* between = length > 1 ? "/" : "";
+      if (length + 1 + std::strlen(name) < size) {
+        std::snprintf(out + length, size - length, "%s%s", between, name);
+        return true;
+      }
+    }
+  }
   std::size_t used = 0;
   if (path[0] != '/') {
     if (getcwd(out, size) == nullptr) return false;

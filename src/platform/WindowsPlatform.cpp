@@ -48,6 +48,12 @@ bool StatFile(const char* path, FileFacts& facts) {
   return true;
 }
 
+bool IsLink(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool OpenFileSize(std::FILE* file, std::int64_t& size) {
   struct _stat64 status {};
   if (_fstat64(_fileno(file), &status) != 0) return false;
@@ -91,15 +97,20 @@ std::FILE* CreateNewFile(const char* path) {
   return file;
 }
 
-void CreateParentFolders(char* path) {
+int CreateParentFolders(char* path) {
+  int failure = 0;
   for (char* separator = path + 1; *separator != '\0'; ++separator) {
     if (*separator != '/' && *separator != '\\') continue;
     const char kept = *separator;
     *separator = '\0';
-    _mkdir(
-        path);  // It may exist, or be a drive; any other failure shows later.
+    // It may exist, or be a drive.
+    if (_mkdir(path) != 0 && errno != EEXIST && errno != EACCES &&
+        failure == 0) {
+      failure = errno;
+    }
     *separator = kept;
   }
+  return failure;
 }
 
 bool AbsolutePath(const char* path, char* out, std::size_t size) {
