@@ -104,7 +104,8 @@ void CompressInC(std::array<std::uint32_t, 8>& hash,
   const __m128i abef_before = abef;
   const __m128i cdgh_before = cdgh;
   // The message words of the four groups of four rounds ahead, in turn.
-  __m128i words[4];  // NOLINT(modernize-avoid-c-arrays): vector registers
+  // A C array: std::array of __m128i would drop its alignment attribute.
+  __m128i words[4];
   for (std::size_t group = 0; group < 16; ++group) {
     __m128i& current = words[group % 4];
     if (group < 4) {
