@@ -444,7 +444,7 @@ const std::vector<FormatCase> FormatCases = {
              "takes it as raw bytes")},
     {"HexEndedByCtrlZ",
      "fw.hex",
-     GoodHex + "\x1a",
+     GoodHex + "  \t\n\x1a",
      {},
      "",
      FlashImage(),

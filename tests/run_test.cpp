@@ -677,6 +677,15 @@ const std::vector<RunCase> RunCases = {
           "file and the header)\n",
           1,
           Output::kOld}),
+    // Neither exists yet: no file identity to compare before the run.
+    Step({"StepHeaderIsNewOutputSpeltOtherwise",
+          1024,
+          {"--header", "./SecondaryMicroImage.c", "fw.bin",
+           "SecondaryMicroImage.c"},
+          "Unable to write file SecondaryMicroImage.c (it is both the output "
+          "file and the header)\n",
+          1,
+          Output::kAbsent}),
     Step({"StepHeaderIsImage",
           1024,
           {"--header", "./fw.bin", "fw.bin", "SecondaryMicroImage.c"},

@@ -29,14 +29,15 @@ namespace pelkaforge {
 
 namespace {
 
-// Both would be renamed to one path, the header replacing the source.
-void RefuseHeaderAsOutput(const char* output_path, const char* header_path) {
-  if (std::strcmp(output_path, header_path) == 0 ||
-      SameFile(output_path, header_path)) {
+// Both would be renamed to one path, the header replacing the source. Once
+// both are open, even two spellings of one new file are seen.
+void RefuseHeaderAsOutput(const OutputFile& source, const char* header_path) {
+  if (std::strcmp(source.path, header_path) == 0 ||
+      SameFile(source.path, header_path) || WillReplace(source, header_path)) {
     ReportFailure(
         "Unable to write file %s (it is both the output file and the "
         "header)\n",
-        output_path);
+        source.path);
   }
 }
 
@@ -128,7 +129,6 @@ int RunImageStep(int argc, char* argv[]) {
   RefuseIrregularOutput(arguments.output_path);
   if (header_path != nullptr) {
     RefuseOutputAsInput(image_path, header_path);
-    RefuseHeaderAsOutput(arguments.output_path, header_path);
     RefuseIrregularOutput(header_path);
   }
   if (arguments.expected_sha256 != nullptr) {
@@ -171,9 +171,11 @@ int RunImageStep(int argc, char* argv[]) {
   WarnOfLargeCount(names, layout.block_count, header_path);
 
   OutputFile& source = OpenStepOutput(arguments.output_path, arguments.check);
-  OutputFile* header = header_path != nullptr
-                           ? &OpenStepOutput(header_path, arguments.check)
-                           : nullptr;
+  OutputFile* header = nullptr;
+  if (header_path != nullptr) {
+    RefuseHeaderAsOutput(source, header_path);
+    header = &OpenStepOutput(header_path, arguments.check);
+  }
   // The named source includes its header, so that a compiler checks that
   // the two agree: by the path between their folders, which exist now.
   IncludeText include;  // written only for the named form with a header

@@ -180,6 +180,20 @@ void RefuseIrregularOutput(const char* path) {
   }
 }
 
+bool WillReplace(const OutputFile& replacement, const char* path) {
+  // A file yet to be made has no identity to compare, but its temporary
+  // has: path with the temporary's suffix names that very file when path
+  // and the replacement's are one.
+  if (replacement.temporary[0] == '\0') return false;
+  const char* suffix =
+      replacement.temporary.data() + std::strlen(replacement.path);
+  std::array<char, TemporaryPathCapacity> beside{};
+  const int length =
+      std::snprintf(beside.data(), beside.size(), "%s%s", path, suffix);
+  return length > 0 && static_cast<std::size_t>(length) < beside.size() &&
+         SameFile(replacement.temporary.data(), beside.data());
+}
+
 OutputFile& OpenOutput(const char* path) {
   std::FILE* file = std::fopen(path, "w");
   if (file == nullptr) {

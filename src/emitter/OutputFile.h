@@ -45,6 +45,11 @@ void RefuseOutputAsInput(const char* input_path, const char* output_path);
 // it.
 void RefuseIrregularOutput(const char* path);
 
+// Whether path names the file that replacement will become, under another
+// spelling ("./y.c" for "y.c", a folder through a link or a ".."): false for
+// an output not opened as a replacement.
+bool WillReplace(const OutputFile& replacement, const char* path);
+
 // Creates or truncates path for text writing; the file is written in place,
 // and a failed run leaves what was written.
 OutputFile& OpenOutput(const char* path);

@@ -124,8 +124,12 @@ void ReadLines(const char* path, RecordInterpreter interpret, AddressSpan& span,
   std::string_view line;
   while (NextLine(reader, line)) {
     ++number;
-    // An end of file as MS-DOS wrote it, Ctrl-Z, after the records.
-    if (line.empty() || (ended && line == "\x1a")) continue;
+    // After the end record, what holds no data is passed over, as objcopy
+    // passes it: blanks, and an end of file as MS-DOS wrote it, Ctrl-Z.
+    if (line.empty() || (ended && line.find_first_not_of(" \t\x1a") ==
+                                      std::string_view::npos)) {
+      continue;
+    }
     if (ended) Refuse(reader, number, "data after the end record");
     RecordMeaning meaning;
     if (!interpret(line, context, record, meaning, reason)) {
