@@ -270,7 +270,7 @@ function(pelkaforge_add_image target image)
     # A library that holds images alone has no object to archive: CMake
     # could tell no language to make it with.
     get_target_property(linker_language ${target} LINKER_LANGUAGE)
-    if(type STREQUAL "STATIC_LIBRARY" AND NOT linker_language)
+    if(type MATCHES "^(STATIC|OBJECT)_LIBRARY$" AND NOT linker_language)
       set_property(TARGET ${target} PROPERTY LINKER_LANGUAGE C)
     endif()
   endif()
