@@ -40,6 +40,8 @@ PATH. A program that cannot be found, or whose --version is not 1.1.0 or
 later, stops the build with a message naming it.
 """
 
+import hashlib
+import json
 import os
 import re
 import subprocess
@@ -48,7 +50,6 @@ import SCons.Action
 import SCons.Builder
 import SCons.Errors
 import SCons.Node.FS
-import SCons.Subst
 
 DEFAULT_NAME = 'SecondaryMicroImage'
 FORMATS = ('bin', 'ihex', 'srec', 'elf')
@@ -120,8 +121,7 @@ def _options(name, format, attributes, sha256, check_values):
                 'PelkaforgeImage: check_values holds %r: it may hold %s' %
                 (value, ' and '.join(CHECK_VALUES)))
     options += ['--' + value for value in CHECK_VALUES if value in check_values]
-    # Literal: SCons substitutes no '$' in them when it signs the action.
-    return [SCons.Subst.Literal(option) for option in options]
+    return options
 
 
 def _pelkaforge_image(env, target, image, name=None, format=None,
@@ -144,9 +144,15 @@ def _pelkaforge_image(env, target, image, name=None, format=None,
             (named, '' if os.path.dirname(named) else ' on the PATH'))
     program = os.path.abspath(program)
     _check_version(program)
+    # The action is signed by a digest of the command's words: SCons would
+    # substitute a '$' in the words themselves, and leave out of the
+    # signature what stands between '$(' and '$)', so that a change there
+    # would make nothing again.
+    signature = hashlib.sha256(
+        json.dumps([program] + options).encode()).hexdigest()
     nodes = env.PelkaforgeImageBuilder(
-        target=[source, header], source=image,
-        PELKAFORGE_STEP=program, PELKAFORGE_OPTIONS=options)
+        target=[source, header], source=image, PELKAFORGE_STEP=program,
+        PELKAFORGE_OPTIONS=options, PELKAFORGE_SIGNATURE=signature)
     # A new program makes the files again.
     env.Depends(nodes, env.File(program))
     return nodes[0]
@@ -157,7 +163,7 @@ def _run(target, source, env):
     as it is, quotes, '$' and all; the paths come after '--', so that one
     may begin with '-'."""
     command = [env['PELKAFORGE_STEP']]
-    command += [str(option) for option in env['PELKAFORGE_OPTIONS']]
+    command += env['PELKAFORGE_OPTIONS']
     command += ['--header', target[1].abspath, '--', source[0].abspath,
                 target[0].abspath]
     return subprocess.call(command, env={
@@ -169,7 +175,7 @@ def generate(env):
                    'pelkaforge-image')
     action = SCons.Action.Action(
         _run, 'Generating $TARGETS from $SOURCE',
-        varlist=['PELKAFORGE_STEP', 'PELKAFORGE_OPTIONS'])
+        varlist=['PELKAFORGE_SIGNATURE'])
     env['BUILDERS']['PelkaforgeImageBuilder'] = SCons.Builder.Builder(
         action=action, single_source=True)
     env.AddMethod(_pelkaforge_image, 'PelkaforgeImage')
