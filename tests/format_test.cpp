@@ -384,6 +384,10 @@ const std::vector<FormatCase> FormatCases = {
 
     BadElf("ElfTruncatedHeader", FlashElf(false, false).substr(0, 40),
            "truncated ELF header"),
+    BadElf("ElfJustItsMagic",
+           "\x7f"
+           "ELF",
+           "truncated ELF header"),
     BadElf("ElfSectionTableOutside",
            FlashElf(false, false).substr(0, FlashElf(false, false).size() - 1),
            "its section header table lies outside the file"),

@@ -7,13 +7,11 @@ namespace pelkaforge {
 namespace {
 
 // What differs between Pelkaforge's form of the header and the named one,
-// which compiles as C89 too: no // comments, and constant figures.
+// which compiles as C89 too (no // comments), besides the names' types.
 struct HeaderForm {
   std::string_view banner;
   const char* array_comment;  // '@' stands for the array's name
   const char* blocks_comment;
-  const char* blocks_type;
-  const char* version_type;
   const char* guard_end;  // has a %s for the array's name
 };
 
@@ -30,18 +28,13 @@ constexpr HeaderForm PelkaforgeForm = {
     "in bytes is sizeof @.",
     "The length in units of 256 bytes. A tUBYTE holds at most 255: from\n"
     "128 blocks (64 KiB) on, this wraps; the array's sizeof does not.",
-    "tUBYTE",
-    "tUBYTE",
     "#endif  // PELKAFORGE_%s_H\n"};
 
 constexpr HeaderForm NamedForm = {
     NamedBanner,
     "The image, padded with 0xFF to whole 512-byte blocks. Its length in\n"
     "bytes is sizeof @.",
-    "The length in units of 256 bytes.",
-    "const unsigned long",
-    "const tUBYTE",
-    "#endif /* PELKAFORGE_%s_H */\n"};
+    "The length in units of 256 bytes.", "#endif /* PELKAFORGE_%s_H */\n"};
 
 // The comment, its lines split at '\n', in the form's style; an '@' in it
 // stands for the array's name.
@@ -99,11 +92,11 @@ void WriteHeader(OutputFile& output, const ImageNames& names,
                  static_cast<long long>(facts.block_count) * BlockSize);
   WriteComment(output, names, form.blocks_comment);
   WriteFormatted(output, 40 + sizeof names.blocks, "extern %s %s;\n\n",
-                 form.blocks_type, names.blocks.data());
+                 names.blocks_type, names.blocks.data());
   WriteComment(output, names,
                "The image's last byte: 255 for an image that was padded.");
   WriteFormatted(output, 40 + sizeof names.version, "extern %s %s;\n\n",
-                 form.version_type, names.version.data());
+                 names.version_type, names.version.data());
 
   if (facts.address) {
     WriteComment(output, names,

@@ -85,6 +85,8 @@ ImageNames DefaultNames() {
           Joined(name, "_address"),
           Joined(name, "_crc32"),
           Joined(name, "_sha256"),
+          "tUBYTE",
+          "tUBYTE",
           false};
 }
 
@@ -98,6 +100,8 @@ ImageNames NamesFor(const char* name) {
           Joined(name, "_address"),
           Joined(name, "_crc32"),
           Joined(name, "_sha256"),
+          "const unsigned long",
+          "const tUBYTE",
           true};
 }
 

@@ -23,6 +23,12 @@ struct ImageNames {
   Identifier address;
   Identifier crc32;
   Identifier sha256;
+  // The types of the count and the version, in the source and the header
+  // alike. Pelkaforge's are tUBYTEs; the named form's count has a type that
+  // holds every count, and both are const, so that they lie in read-only
+  // memory with the array.
+  const char* blocks_type;
+  const char* version_type;
   // Given by --name: the files take the form made for several images in
   // one program, which differs from Pelkaforge's in types and comments.
   bool named;

@@ -113,19 +113,15 @@ void WriteArrayTail(OutputFile& output, const ImageNames& names,
                     std::int32_t block_count, int version) {
   // The doubled count is the length in 256-byte units. Pelkaforge's form
   // writes it as it is, even where it no longer fits the tUBYTE it
-  // initialises; the named form gives it a type that holds every count, and
-  // makes both constant, so that they lie in flash with the array. The
-  // tail's frame, two names and two numbers of up to 11 characters fit in
-  // the capacity.
+  // initialises. The tail's frame, two types, two names and two numbers of
+  // up to 11 characters fit in the capacity.
   WriteFormatted(output, 80 + 2 * sizeof names.array,
                  "  };\n"
                  "\n"
                  "  %s %s = %d;\n\n"
                  "  %s %s = %d;\n",
-                 names.named ? "const unsigned long" : "tUBYTE",
-                 names.blocks.data(), 2 * block_count,
-                 names.named ? "const tUBYTE" : "tUBYTE", names.version.data(),
-                 version);
+                 names.blocks_type, names.blocks.data(), 2 * block_count,
+                 names.version_type, names.version.data(), version);
 }
 
 void WriteSha256Array(OutputFile& output, const ImageNames& names,

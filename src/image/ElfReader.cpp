@@ -132,12 +132,13 @@ ElfFile OpenElf(const char* path) {
   if (elf.size > 0x7FFFFFFF) RefuseElf(elf, "larger than 2147483647 bytes");
   std::uint8_t header[64] = {};
   const std::size_t got = std::fread(header, 1, sizeof header, elf.file);
-  if (got < 16 || std::memcmp(header,
-                              "\x7f"
-                              "ELF",
-                              4) != 0) {
+  if (got < 4 || std::memcmp(header,
+                             "\x7f"
+                             "ELF",
+                             4) != 0) {
     RefuseElf(elf, "not an ELF file");
   }
+  if (got < 16) RefuseElf(elf, "truncated ELF header");
   if ((header[4] != 1 && header[4] != 2) ||
       (header[5] != 1 && header[5] != 2)) {
     RefuseElf(elf, "an ELF file of unknown class or byte order");

@@ -30,9 +30,8 @@ struct TextRecord {
 std::size_t FindNonHexDigit(std::string_view text);
 
 // Decodes an even number of hex digits, digits.size() / 2 bytes, into out.
-// Returns
-// the 1-based position of the first character that is not a hex digit, or
-// 0 when all are.
+// Returns the 1-based position of the first character that is not a hex
+// digit, or 0 when all are.
 std::size_t DecodeHex(std::string_view digits, std::uint8_t* out);
 
 // The most bytes a record's line gives: a byte count, the bytes it counts
@@ -69,7 +68,8 @@ using RecordInterpreter = bool (*)(std::string_view line,
 
 // Reads the text file at path, of the format interpret reads, into an image.
 // Empty lines are passed over; every other line must be a record, the last
-// of them an end record. A failure ends the run, naming the file and line.
+// of them an end record, after which only blanks and a Ctrl-Z may follow. A
+// failure ends the run, naming the file and line.
 AddressImage ReadTextImage(const char* path, RecordInterpreter interpret);
 
 }  // namespace pelkaforge
