@@ -67,6 +67,7 @@ function(pelkaforge_add_image target image)
   list(REMOVE_DUPLICATES empty)
   foreach(keyword IN LISTS empty)
     _pelkaforge_refuse("${keyword} is given without a value")
+    unset(arg_${keyword})  # said once: no other message of its value
   endforeach()
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
@@ -100,9 +101,6 @@ function(pelkaforge_add_image target image)
       _pelkaforge_refuse(
         "ATTRIBUTES cannot hold a semicolon or a line break: write the "
         "attributes on one line, as they stand before the array's type")
-    endif()
-    if(arg_ATTRIBUTES STREQUAL "")
-      _pelkaforge_refuse("ATTRIBUTES is empty: leave it out for none")
     endif()
     if(arg_ATTRIBUTES MATCHES "[$]")
       _pelkaforge_refuse(
