@@ -677,13 +677,21 @@ const std::vector<RunCase> RunCases = {
           "file and the header)\n",
           1,
           Output::kOld}),
-    // Neither exists yet: no file identity to compare before the run.
+    // Neither exists yet, nor the folder the header's path goes through: no
+    // file identity to compare before the run.
     Step({"StepHeaderIsNewOutputSpeltOtherwise",
           1024,
-          {"--header", "./SecondaryMicroImage.c", "fw.bin",
+          {"--header", "new/../SecondaryMicroImage.c", "fw.bin",
            "SecondaryMicroImage.c"},
           "Unable to write file SecondaryMicroImage.c (it is both the output "
           "file and the header)\n",
+          1,
+          Output::kAbsent}),
+    // Through a folder that does not exist yet, which the run makes.
+    Step({"StepOutputIsImageThroughNewFolder",
+          1024,
+          {"fw.bin", "new/../fw.bin"},
+          Refused("fw.bin", "it is the output file new/../fw.bin"),
           1,
           Output::kAbsent}),
     Step({"StepHeaderIsImage",
@@ -892,6 +900,13 @@ const std::vector<RunCase> RunCases = {
                        fs::create_directory(work / "out.c");
                      }}),
                Output::kOld),
+    // A folder by its spelling, whether or not it exists.
+    Step({"OutputNamesFolder",
+          1024,
+          {"fw.bin", "new/"},
+          "Unable to write file new/ (not a regular file)\n",
+          1,
+          Output::kAbsent}),
 };
 
 // The temporary files in the folder, as the build step names them.

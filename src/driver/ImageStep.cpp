@@ -29,15 +29,25 @@ namespace pelkaforge {
 
 namespace {
 
-// Both would be renamed to one path, the header replacing the source. Once
-// both are open, even two spellings of one new file are seen.
-void RefuseHeaderAsOutput(const OutputFile& source, const char* header_path) {
-  if (std::strcmp(source.path, header_path) == 0 ||
-      SameFile(source.path, header_path) || WillReplace(source, header_path)) {
+// Refuses an output that is the image, which it would replace, and a
+// header that is the output, which would replace the source. Before the
+// outputs are opened (source null), the paths of files that exist are
+// known; once they are, and the folders they need made, so is a path
+// through a folder that did not exist ("new/../fw.bin"), and the source's
+// temporary file tells a new output spelt otherwise.
+void RefuseOneFile(const StepArguments& arguments, const OutputFile* source) {
+  const char* output_path = arguments.output_path;
+  const char* header_path = arguments.header_path;
+  RefuseOutputAsInput(arguments.image_path, output_path);
+  if (header_path == nullptr) return;
+  RefuseOutputAsInput(arguments.image_path, header_path);
+  if (std::strcmp(output_path, header_path) == 0 ||
+      SameFile(output_path, header_path) ||
+      (source != nullptr && WillReplace(*source, header_path))) {
     ReportFailure(
         "Unable to write file %s (it is both the output file and the "
         "header)\n",
-        source.path);
+        output_path);
   }
 }
 
@@ -125,12 +135,9 @@ int RunImageStep(int argc, char* argv[]) {
   if (layout.size == 0) {
     ReportFailure("Unable to convert file %s (empty)\n", image_path);
   }
-  RefuseOutputAsInput(image_path, arguments.output_path);
+  RefuseOneFile(arguments, nullptr);
   RefuseIrregularOutput(arguments.output_path);
-  if (header_path != nullptr) {
-    RefuseOutputAsInput(image_path, header_path);
-    RefuseIrregularOutput(header_path);
-  }
+  if (header_path != nullptr) RefuseIrregularOutput(header_path);
   if (arguments.expected_sha256 != nullptr) {
     CheckPin(image_path, arguments.expected_sha256);
   }
@@ -171,11 +178,10 @@ int RunImageStep(int argc, char* argv[]) {
   WarnOfLargeCount(names, layout.block_count, header_path);
 
   OutputFile& source = OpenStepOutput(arguments.output_path, arguments.check);
-  OutputFile* header = nullptr;
-  if (header_path != nullptr) {
-    RefuseHeaderAsOutput(source, header_path);
-    header = &OpenStepOutput(header_path, arguments.check);
-  }
+  OutputFile* header = header_path != nullptr
+                           ? &OpenStepOutput(header_path, arguments.check)
+                           : nullptr;
+  RefuseOneFile(arguments, &source);
   // The named source includes its header, so that a compiler checks that
   // the two agree: by the path between their folders, which exist now.
   IncludeText include;  // written only for the named form with a header

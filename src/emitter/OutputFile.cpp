@@ -175,7 +175,8 @@ void RefuseIrregularOutput(const char* path) {
   // A link would be replaced by the file, not written through: /dev/stdout
   // is one.
   FileFacts facts{};
-  if (IsLink(path) || (StatFile(path, facts) && !facts.is_regular)) {
+  if (NamesFolder(path) || IsLink(path) ||
+      (StatFile(path, facts) && !facts.is_regular)) {
     ReportFailure("Unable to write file %s (not a regular file)\n", path);
   }
 }

@@ -17,6 +17,10 @@ struct FileFacts {
   bool is_regular;
 };
 
+// Whether path names a folder by its spelling alone, whatever exists: its
+// last part is empty (it ends in a separator), "." or "..".
+bool NamesFolder(const char* path);
+
 // Whether path is itself a symbolic link (or, on Windows, another reparse
 // point), wherever it leads.
 bool IsLink(const char* path);

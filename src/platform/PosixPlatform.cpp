@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -19,6 +20,12 @@ bool StatFile(const char* path, FileFacts& facts) {
   facts.size = status.st_size;
   facts.is_regular = S_ISREG(status.st_mode);
   return true;
+}
+
+bool NamesFolder(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  const std::string_view last = slash == nullptr ? path : slash + 1;
+  return last.empty() || last == "." || last == "..";
 }
 
 bool IsLink(const char* path) {

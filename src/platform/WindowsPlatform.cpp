@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -46,6 +47,16 @@ bool StatFile(const char* path, FileFacts& facts) {
   facts.size = status.st_size;
   facts.is_regular = (status.st_mode & _S_IFMT) == _S_IFREG;
   return true;
+}
+
+bool NamesFolder(const char* path) {
+  // After a drive's colon too: "C:" is that drive's current folder.
+  const std::string_view whole = path;
+  const std::size_t separator = whole.find_last_of("/\\:");
+  const std::string_view last = separator == std::string_view::npos
+                                    ? whole
+                                    : std::string_view(path + separator + 1);
+  return last.empty() || last == "." || last == "..";
 }
 
 bool IsLink(const char* path) {
