@@ -72,6 +72,13 @@ function(pelkaforge_add_image target image)
   if(NOT TARGET ${target})
     message(FATAL_ERROR "pelkaforge_add_image: no target named ${target}")
   endif()
+  get_target_property(type ${target} TYPE)
+  if(NOT type MATCHES "^(EXECUTABLE|(STATIC|SHARED|MODULE|OBJECT)_LIBRARY)$")
+    message(FATAL_ERROR
+      "pelkaforge_add_image: ${target} is an ${type}, which builds nothing "
+      "to hold the image: add it to an executable or a static, shared, "
+      "module or object library")
+  endif()
   set(name SecondaryMicroImage)
   set(options "")
   if(DEFINED arg_NAME)
@@ -147,7 +154,6 @@ function(pelkaforge_add_image target image)
   # out of the dynamic symbols altogether; a shared library's or module's
   # image stays exported for its dependents but protected, so that the
   # library's own code reads its own.
-  get_target_property(type ${target} TYPE)
   set(visibility "")
   if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
     set(visibility hidden)
